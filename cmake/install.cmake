@@ -1,0 +1,1 @@
+# Installation is completed with the launcher in the shell issue.

@@ -1,0 +1,1 @@
+-- Loads the game from Resources/<args.file>.sav.

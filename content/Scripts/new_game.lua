@@ -1,0 +1,1 @@
+-- Sets up a new game.

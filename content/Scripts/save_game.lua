@@ -1,0 +1,1 @@
+-- Saves the game to Resources/<args.file>.sav.

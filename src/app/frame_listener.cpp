@@ -1,0 +1,112 @@
+#include "app/frame_listener.h"
+
+#include "app/player_camera.h"
+#include "script/script_host.h"
+#include "util/globals.h"
+
+#include <OIS.h>
+#include <OgreRenderWindow.h>
+#include <OgreRoot.h>
+
+#include <cstdio>
+#include <ctime>
+#include <sstream>
+
+NBFrameListener::NBFrameListener() {
+    root->addFrameListener(this);
+    OgreBites::WindowEventUtilities::addWindowEventListener(renderWindow, this);
+    // The message pump only looks at windows it has been told about.
+    OgreBites::WindowEventUtilities::_addRenderWindow(renderWindow);
+
+    // The X11 window handle is wider than 32 bits; read it at its full size.
+    std::size_t handle = 0;
+    renderWindow->getCustomAttribute("WINDOW", &handle);
+    std::ostringstream text;
+    text << handle;
+    OIS::ParamList params;
+    params.insert(std::make_pair(std::string("WINDOW"), text.str()));
+    inputSystem = OIS::InputManager::createInputSystem(params);
+    keyboard = static_cast<OIS::Keyboard*>(inputSystem->createInputObject(OIS::OISKeyboard, false));
+    mouse = static_cast<OIS::Mouse*>(inputSystem->createInputObject(OIS::OISMouse, false));
+
+    // No resize event follows the window's creation on X11, so the mouse area
+    // would stay at the input library's 50x50 default and the whole steering
+    // range would be crossed in 50 pixels. Size it to the window now.
+    const OIS::MouseState& state = mouse->getMouseState();
+    state.width = static_cast<int>(renderWindow->getWidth());
+    state.height = static_cast<int>(renderWindow->getHeight());
+}
+
+bool NBFrameListener::hotKey(uint32_t now, const char* event, const char* file) {
+    if (!(lastHotKeyTime < now))
+        return false;
+    if (file)
+        runScript(event, "file", file, nullptr);
+    else
+        runScript(event, nullptr);
+    lastHotKeyTime = now;
+    return true;
+}
+
+bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
+    // Ogre's loop does not pump window messages itself; without this no input
+    // or window event arrives.
+    OgreBites::WindowEventUtilities::messagePump();
+    if (!running)
+        return false;
+
+    // [wire: triggers] checkTriggers with the player's position
+    // [wire: hud] updateHud
+    frameTime = evt.timeSinceLastFrame;
+    // [wire: npc] updateNpcs
+
+    if (keyboard) {
+        keyboard->capture();
+        uint32_t now = static_cast<uint32_t>(std::time(nullptr));
+        // The first row that applies acts; a guarded key whose second has not
+        // yet changed lets the following rows be tried.
+        if (keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q)) {
+            running = false;
+        } else if (keyboard->isKeyDown(OIS::KC_F3) && hotKey(now, "new_game", nullptr)) {
+        } else if (keyboard->isKeyDown(OIS::KC_F5) && hotKey(now, "save_game", "test")) {
+        } else if (keyboard->isKeyDown(OIS::KC_F8) && hotKey(now, "load_game", "test")) {
+        } else {
+            // [wire: body keys] KC_1..KC_4 select the insect's body
+        }
+        // [wire: player keyboard] updateFromKeyboard
+    }
+    if (mouse) {
+        mouse->capture();
+        // [wire: player flight] updateFlight with (float)frameTime
+    }
+    // [wire: camera] updatePlayerCamera with the player's camera and sight nodes
+    runScript("frame_started", nullptr);
+    return running;
+}
+
+void NBFrameListener::windowResized(Ogre::RenderWindow* rw) {
+    unsigned int width, height, depth;
+    int left, top;
+    rw->getMetrics(width, height, depth, left, top);
+    if (mouse) {
+        const OIS::MouseState& state = mouse->getMouseState();
+        state.width = static_cast<int>(width);
+        state.height = static_cast<int>(height);
+    }
+}
+
+void NBFrameListener::windowClosed(Ogre::RenderWindow*) {
+    running = false;
+    if (!inputSystem)
+        return;
+    if (mouse)
+        inputSystem->destroyInputObject(mouse);
+    if (keyboard)
+        inputSystem->destroyInputObject(keyboard);
+    mouse = nullptr;
+    keyboard = nullptr;
+    OIS::InputManager::destroyInputSystem(inputSystem);
+    inputSystem = nullptr;
+    std::printf("Input manager destroyed\n");
+    std::fflush(stdout);
+}

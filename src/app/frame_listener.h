@@ -1,0 +1,35 @@
+// The game's one frame listener and window-event listener: it owns the input
+// devices and drives every frame of the game.
+#pragma once
+#include <Bites/OgreWindowEventUtilities.h>
+#include <OgreFrameListener.h>
+
+#include <cstdint>
+
+namespace OIS {
+class InputManager;
+class Mouse;
+class Keyboard;
+} // namespace OIS
+
+class NBFrameListener : public Ogre::FrameListener, public OgreBites::WindowEventListener {
+public:
+    NBFrameListener();
+
+    bool frameStarted(const Ogre::FrameEvent& evt) override;
+    void windowResized(Ogre::RenderWindow* rw) override;
+    void windowClosed(Ogre::RenderWindow* rw) override;
+
+    OIS::Mouse* getMouse() const { return mouse; }
+    OIS::Keyboard* getKeyboard() const { return keyboard; }
+
+private:
+    // Raises a hot-key event at most once per calendar second.
+    bool hotKey(uint32_t now, const char* event, const char* file);
+
+    OIS::InputManager* inputSystem = nullptr;
+    OIS::Mouse* mouse = nullptr;
+    OIS::Keyboard* keyboard = nullptr;
+    bool running = true;
+    uint32_t lastHotKeyTime = 0;
+};

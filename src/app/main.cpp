@@ -1,0 +1,5 @@
+#include "app/nb_application.h"
+
+int main() {
+    return runGame();
+}

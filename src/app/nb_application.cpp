@@ -1,0 +1,140 @@
+#include "app/nb_application.h"
+
+#include "app/frame_listener.h"
+#include "app/player_camera.h"
+#include "app/scene_setup.h"
+#include "script/script_host.h"
+#include "util/globals.h"
+#include "util/message_box.h"
+
+#include <Bites/OgreBitesConfigDialog.h>
+#include <Ogre.h>
+#include <Overlay/OgreOverlaySystem.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+// Without a render system the engine can neither show its dialog nor open a
+// window; say so plainly instead of failing later with a vaguer message.
+void requireRenderSystem(const std::string& pluginList) {
+    if (root->getAvailableRenderers().empty())
+        OGRE_EXCEPT(Ogre::Exception::ERR_RENDERINGAPI_ERROR,
+                    "No render system could be loaded; check the plug-in list " + pluginList,
+                    "NBApplication");
+}
+
+} // namespace
+
+NBApplication::NBApplication() : resourcePath("Resources/") {
+    // The engine's log goes to its file only, never to standard output.
+    if (!Ogre::LogManager::getSingletonPtr()) {
+        auto* logs = new Ogre::LogManager();
+        logs->createLog(resourcePath + "ogre.log", true, false, false);
+    }
+    root = new Ogre::Root(resourcePath + "plugins.win.cfg", resourcePath + "ogre.cfg",
+                          resourcePath + "ogre.log");
+    requireRenderSystem(resourcePath + "plugins.win.cfg");
+}
+
+bool NBApplication::setup() {
+    // 1. Resource locations: section = group, key = archive type, value = location.
+    Ogre::ConfigFile resources;
+    resources.load(resourcePath + "resources.cfg", "\t:=", true);
+    for (const auto& section : resources.getSettingsBySection())
+        for (const auto& setting : section.second)
+            Ogre::ResourceGroupManager::getSingleton().addResourceLocation(
+                setting.second, setting.first, section.first, false);
+
+    // 2. Rendering configuration: the stored one, else the engine's dialog.
+    if (std::filesystem::exists(resourcePath + "ogre.cfg")) {
+        root->restoreConfig();
+    } else if (!root->showConfigDialog(OgreBites::getNativeConfigDialog())) {
+        return false;
+    }
+
+    // 3. Window.
+    renderWindow = root->initialise(true, "Nightbite");
+
+    // 4. Scene manager. The exterior-close scene type is served by the
+    // engine's default scene manager.
+    sceneManager = root->createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME, "");
+    // The display's overlays are drawn through the overlay system, which must
+    // exist before the resource groups are parsed.
+    overlaySystem = new Ogre::OverlaySystem();
+    sceneManager->addRenderQueueListener(overlaySystem);
+
+    // 5. Camera.
+    playerCamera = new PlayerCamera(sceneManager);
+
+    // 6. Viewport.
+    setupViewport(renderWindow, playerCamera->getCamera());
+
+    // 7. Textures and resources.
+    Ogre::TextureManager::getSingleton().setDefaultNumMipmaps(0);
+    Ogre::ResourceGroupManager::getSingleton().initialiseAllResourceGroups();
+
+    // 8. Scene.
+    buildScene(sceneManager);
+
+    // 9. Frame listener; the engine root holds it.
+    new NBFrameListener();
+
+    // [wire: player] 10. create the Player
+    // [wire: hud] 11. create the Hud
+    // [wire: audio] 12-17. sound manager, capture settings, sound output
+    return true;
+}
+
+void NBApplication::run() {
+    if (!setup())
+        return;
+    initScriptHost();
+    // [wire: zones] resetZones
+    // [wire: npc] empty the NpcTable
+    runScript("new_game", nullptr);
+    root->startRendering();
+}
+
+Ogre::Viewport* setupViewport(Ogre::RenderTarget* target, Ogre::Camera* camera) {
+    Ogre::Viewport* viewport = target->addViewport(camera, 0, 0, 0, 1, 1);
+    viewport->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 1));
+    camera->setAspectRatio(Ogre::Real(viewport->getActualWidth()) /
+                           Ogre::Real(viewport->getActualHeight()));
+    return viewport;
+}
+
+void buildScene(Ogre::SceneManager* scene) {
+    Ogre::Light* sun = scene->createLight("SunLight");
+    sun->setType(Ogre::Light::LT_DIRECTIONAL);
+    // The direction is given unnormalised, as the scene has always had it.
+    Ogre::SceneNode* sunNode = scene->getRootSceneNode()->createChildSceneNode();
+    sunNode->attachObject(sun);
+    sunNode->setDirection(Ogre::Vector3(0.5f, -1.0f, 1.0f), Ogre::Node::TS_WORLD);
+    sun->setSpecularColour(0.5f, 0.5f, 0.5f);
+    sun->setDiffuseColour(0.5f, 0.5f, 0.5f);
+
+    scene->setSkyDome(true, "Examples/CloudySky", 5, 8, 4000, true, Ogre::Quaternion::IDENTITY,
+                      16, 16, -1, Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
+}
+
+int runGame() {
+    std::unique_ptr<NBApplication> app;
+    try {
+        app = std::make_unique<NBApplication>();
+    } catch (const std::exception& e) {
+        // The engine root can fail before any window exists: no display, an
+        // unloadable plug-in. Report it the same way as any later failure.
+        showMessageBox("An exception has occurred!", e.what(), BoxIcon::Error);
+        return 1;
+    }
+    try {
+        app->run();
+        runScript("save_game", "file", "test", nullptr);
+    } catch (const Ogre::Exception& e) {
+        showMessageBox("An exception has occurred!", e.what(), BoxIcon::Error);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,23 @@
+// The game's application object: engine root, set-up and the rendering loop.
+#pragma once
+#include <string>
+
+class NBApplication {
+public:
+    // Creates the engine root from the files in the resource folder.
+    NBApplication();
+
+    // Runs set-up and, unless the player cancelled the configuration dialog,
+    // the start steps and the rendering loop.
+    void run();
+
+    // True when the game is ready to render; false when the configuration
+    // dialog was cancelled.
+    bool setup();
+
+private:
+    std::string resourcePath;
+};
+
+// The entry function's body: returns the program's exit status.
+int runGame();

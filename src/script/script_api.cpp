@@ -1,0 +1,21 @@
+#include "script/script_api.h"
+
+#include <lua.hpp>
+
+// The fixed registration order of the script functions, the way linit.c lists
+// the standard libraries: each subsystem's table in turn.
+const luaL_Reg* const scriptFunctionTables[] = {
+    hostFunctions,
+    nullptr,
+};
+
+void registerScriptFunctions(lua_State* L) {
+    for (const luaL_Reg* const* table = scriptFunctionTables; *table; ++table) {
+        for (const luaL_Reg* f = *table; f->name; ++f) {
+            lua_pushcclosure(L, f->func, 0);
+            lua_pushstring(L, f->name);
+            lua_insert(L, -2);
+            lua_settable(L, LUA_GLOBALSINDEX);
+        }
+    }
+}

@@ -1,0 +1,196 @@
+#include "script/script_host.h"
+
+#include "script/script_api.h"
+#include "util/globals.h"
+
+#include <lua.hpp>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Script {
+    std::string name;
+    std::string text; // as read, up to the first NUL (the text is a C string)
+    bool compiled = false;
+};
+
+Script* scripts[kScriptSlots];
+
+const char* const kScriptFolder = "Resources/Scripts";
+
+int findScript(const char* name) {
+    for (int i = 0; i < kScriptSlots; ++i)
+        if (scripts[i] && scripts[i]->name == name)
+            return i;
+    return -1;
+}
+
+bool compileScript(int slot) {
+    lua_State* L = scriptState;
+    Script& s = *scripts[slot];
+    lua_pushstring(L, s.name.c_str());
+    if (luaL_loadbuffer(L, s.text.data(), s.text.size(), "line") != 0) {
+        std::fprintf(stderr, "Couldn't execute script %s: script compilation error: %s\n",
+                     s.name.c_str(), lua_tostring(L, -1));
+        lua_pop(L, 2); // the message and the pushed name
+        return false;
+    }
+    lua_settable(L, LUA_REGISTRYINDEX);
+    s.compiled = true;
+    return true;
+}
+
+int getTimeSinceLastFrame(lua_State* L) {
+    lua_pushnumber(L, frameTime);
+    return 1;
+}
+
+void openLibrary(lua_State* L, lua_CFunction open, const char* name) {
+    lua_pushcfunction(L, open);
+    lua_pushstring(L, name);
+    lua_call(L, 1, 0);
+}
+
+} // namespace
+
+const luaL_Reg hostFunctions[] = {
+    {"get_time_since_last_frame", getTimeSinceLastFrame},
+    {nullptr, nullptr},
+};
+
+lua_State* createLuaState() {
+    lua_State* L = luaL_newstate();
+    // base also opens coroutine; io comes with os, as the scripts expect.
+    openLibrary(L, luaopen_base, "");
+    openLibrary(L, luaopen_table, LUA_TABLIBNAME);
+    openLibrary(L, luaopen_io, LUA_IOLIBNAME);
+    openLibrary(L, luaopen_os, LUA_OSLIBNAME);
+    openLibrary(L, luaopen_string, LUA_STRLIBNAME);
+    openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+    registerScriptFunctions(L);
+    lua_pushstring(L, "game");
+    lua_newtable(L);
+    lua_settable(L, LUA_GLOBALSINDEX);
+    return L;
+}
+
+void initScriptHost() {
+    for (Script*& s : scripts) {
+        delete s;
+        s = nullptr;
+    }
+    scriptState = createLuaState();
+    loadAllScripts();
+}
+
+void shutdownScriptHost() {
+    for (Script*& s : scripts) {
+        delete s;
+        s = nullptr;
+    }
+    if (scriptState) {
+        lua_close(scriptState);
+        scriptState = nullptr;
+    }
+}
+
+void loadAllScripts() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(kScriptFolder, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    // The listing's own order is arbitrary; sorting keeps registration stable.
+    std::sort(names.begin(), names.end());
+    for (const std::string& file : names) {
+        std::size_t n = file.size();
+        if (n <= 4 || file.compare(n - 4, 4, ".lua") != 0)
+            continue;
+        std::string name = file.substr(0, n - 4);
+        std::string path = std::string(kScriptFolder) + "/" + file;
+        loadScriptFile(name.c_str(), path.c_str());
+    }
+}
+
+void loadScriptFile(const char* name, const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return;
+    std::vector<char> text(kMaxScriptBytes + 1);
+    std::size_t got = std::fread(text.data(), 1, kMaxScriptBytes, f);
+    text[got] = '\0';
+    std::fclose(f);
+    registerScript(name, text.data(), std::strlen(text.data()));
+}
+
+void registerScript(const char* name, const char* text, std::size_t length) {
+    removeScript(name);
+    for (Script*& s : scripts) {
+        if (!s) {
+            s = new Script{name, std::string(text, strnlen(text, length)), false};
+            return;
+        }
+    }
+    std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+}
+
+void removeScript(const char* name) {
+    int slot = findScript(name);
+    if (slot >= 0) {
+        delete scripts[slot];
+        scripts[slot] = nullptr;
+    }
+}
+
+void runScript(const char* name, ...) {
+    int slot = findScript(name);
+    if (slot < 0) {
+        std::fprintf(stderr, "Couldn't execute script %s: script not found\n", name);
+        return;
+    }
+    // The caller's name may belong to a record that the script itself
+    // destroys (a trigger removing itself), so keep a copy for the message.
+    std::string requested = name;
+    lua_State* L = scriptState;
+    int top = lua_gettop(L);
+    lua_pushstring(L, "args");
+    lua_newtable(L);
+    va_list pairs;
+    va_start(pairs, name);
+    while (const char* key = va_arg(pairs, const char*)) {
+        const char* value = va_arg(pairs, const char*);
+        lua_pushstring(L, key);
+        lua_pushstring(L, value);
+        lua_settable(L, -3);
+    }
+    va_end(pairs);
+    lua_settable(L, LUA_GLOBALSINDEX);
+
+    if (!scripts[slot]->compiled && !compileScript(slot))
+        return;
+    lua_pushstring(L, requested.c_str());
+    lua_gettable(L, LUA_REGISTRYINDEX);
+    if (lua_pcall(L, 0, 0, 0) != 0) {
+        const char* message = lua_tostring(L, -1);
+        std::fprintf(stderr, "error running script %s: %s\n", requested.c_str(),
+                     message ? message : "(error object is not a string)");
+    }
+    lua_settop(L, top);
+}
+
+int scriptCount() {
+    return static_cast<int>(std::count_if(std::begin(scripts), std::end(scripts),
+                                          [](Script* s) { return s != nullptr; }));
+}
+
+bool scriptIsCompiled(const char* name) {
+    int slot = findScript(name);
+    return slot >= 0 && scripts[slot]->compiled;
+}
