@@ -1,10 +1,16 @@
 #include "script/script_api.h"
 
+#include "world/world_script.h"
+
 #include <lua.hpp>
 
 // The fixed registration order of the script functions, the way linit.c lists
 // the standard libraries: each subsystem's table in turn.
 const luaL_Reg* const scriptFunctionTables[] = {
+    worldObjectFunctions,
+    zoneFunctions,
+    worldObjectTurnFunctions,
+    triggerFunctions,
     hostFunctions,
     nullptr,
 };

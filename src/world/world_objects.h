@@ -1,0 +1,36 @@
+// World objects: the props that scripts place in the street, each a named
+// entity on a scene node of its own directly under the root node. Main thread
+// only; the engine's scene manager owns the entities and nodes, the table owns
+// the records.
+#pragma once
+#include <string>
+
+namespace Ogre {
+class Entity;
+class SceneNode;
+} // namespace Ogre
+
+constexpr int kWorldObjectSlots = 512;
+
+struct WorldObject {
+    std::string name;     // also the name of its entity and of its node
+    std::string meshName; // as given at creation
+    Ogre::Entity* entity = nullptr;
+    Ogre::SceneNode* node = nullptr;
+    bool bboxCollisions = false; // kept for the scripts; the program never reads it
+};
+
+// The first object, in slot order, of exactly that name, or null.
+WorldObject* findWorldObject(const std::string& name);
+
+// Makes the entity and the node and takes the lowest free slot. Throws the
+// engine's exception (name in use, unknown mesh) or std::length_error when the
+// table is full; nothing is left behind in either case.
+WorldObject& createWorldObject(const std::string& name, const std::string& meshName);
+void destroyWorldObject(const std::string& name);
+
+// Destroys every object through the scene manager. The game never calls it
+// (objects live until a script destroys them); tests do, before the scene
+// manager goes away.
+void destroyAllWorldObjects();
+int worldObjectCount();

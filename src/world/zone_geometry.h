@@ -1,0 +1,98 @@
+// The push-out arithmetic of the collision zones, over plain data and with no
+// engine in sight, so that it can be tested and measured on its own.
+//
+// Results are defined by the plain scan: every occupied slot in index order,
+// each zone seeing the point as corrected by the zones before it. ZoneIndex
+// gives bit-identical results faster by caching each zone's sine and cosine
+// and by asking a uniform grid which slots can possibly contain the point.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+struct ZoneBox {
+    float origin[3] = {0, 0, 0};
+    float size[3] = {0, 0, 0};
+    double angle = 0; // about the vertical axis through origin, radians
+};
+
+// Pushes q out of one zone whose angle has cosine c and sine s. Returns false
+// and leaves q and onTop alone when the zone does not contain q; otherwise
+// moves q onto the nearest face and sets onTop to whether that face is the top.
+inline bool pushOutOfZone(const ZoneBox& z, double c, double s, float q[3], bool& onTop) {
+    const double dx = double(q[0]) - double(z.origin[0]);
+    const double dy = double(q[1]) - double(z.origin[1]);
+    const double dz = double(q[2]) - double(z.origin[2]);
+    double lx = dx * c - dz * s;
+    double ly = dy;
+    double lz = dx * s + dz * c;
+    const double sx = z.size[0], sy = z.size[1], sz = z.size[2];
+    if (!(0 < lx && lx < sx && 0 < ly && ly < sy && 0 < lz && lz < sz))
+        return false;
+    // Faces in tie-breaking order: far x, near x, top, bottom, far z, near z.
+    // Every distance is a number here (the strict tests above failed on NaN),
+    // so "strictly smaller than the best so far" picks the first of equals.
+    const double distance[6] = {sx - lx, lx, sy - ly, ly, sz - lz, lz};
+    int face = 0;
+    for (int i = 1; i < 6; ++i)
+        if (distance[i] < distance[face])
+            face = i;
+    onTop = false;
+    switch (face) {
+    case 0: lx = sx; break;
+    case 1: lx = 0; break;
+    case 2: ly = sy; onTop = true; break;
+    case 3: ly = 0; break;
+    case 4: lz = sz; break;
+    default: lz = 0; break;
+    }
+    q[0] = float(double(z.origin[0]) + lx * c + lz * s);
+    q[1] = float(double(z.origin[1]) + ly);
+    q[2] = float(double(z.origin[2]) - lx * s + lz * c);
+    return true;
+}
+
+class ZoneIndex {
+public:
+    static constexpr int kSlots = 1024;
+
+    ZoneIndex();
+    void set(int slot, const ZoneBox& box);
+    void clear(int slot);
+    void clearAll();
+    bool used(int slot) const { return entries_[slot].used; }
+    const ZoneBox& box(int slot) const { return entries_[slot].box; }
+
+    // The push-out of every zone in slot order: true when some zone contained
+    // the point; out and onTop are written only then.
+    bool resolve(const float in[3], float out[3], bool& onTop);
+
+private:
+    struct Entry {
+        ZoneBox box;
+        double c = 1, s = 0;
+        // A circle in the ground plane that holds every point the zone can
+        // contain, with a margin far above the rounding of the local
+        // coordinates; rejecting outside it never changes a result.
+        double cx = 0, cz = 0, r = 0, r2 = 0;
+        bool used = false;
+        bool inert = false; // can contain no point at all
+        bool bounded = false; // the circle is finite
+    };
+
+    void rebuild();
+    // The grid cell of a point, or -1 when no bounded zone can contain it.
+    int cellOf(const float q[3]) const;
+
+    std::array<Entry, kSlots> entries_;
+    bool stale_ = true;
+
+    // Uniform grid over the bounded zones' circles. Each cell lists, in
+    // ascending slot order, every zone whose circle touches it; the zones
+    // too large (or unbounded) for the grid are listed in wide_ instead.
+    double minX_ = 0, minZ_ = 0, invCell_ = 1;
+    int nx_ = 0, nz_ = 0;
+    std::vector<std::uint32_t> cellStart_; // nx_ * nz_ + 1 offsets into cellSlots_
+    std::vector<std::uint16_t> cellSlots_;
+    std::vector<std::uint16_t> wide_;
+};
