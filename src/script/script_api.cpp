@@ -4,6 +4,9 @@
 
 #include <lua.hpp>
 
+extern const luaL_Reg playerFunctions[];
+extern const luaL_Reg npcFunctions[];
+
 // The fixed registration order of the script functions, the way linit.c lists
 // the standard libraries: each subsystem's table in turn.
 const luaL_Reg* const scriptFunctionTables[] = {
@@ -12,6 +15,8 @@ const luaL_Reg* const scriptFunctionTables[] = {
     worldObjectTurnFunctions,
     triggerFunctions,
     hostFunctions,
+    playerFunctions,
+    npcFunctions,
     nullptr,
 };
 

@@ -1,0 +1,33 @@
+// The heads-up display: the overlay "Nightbite_new" with the player's
+// coordinates, the gun sight of the first-person view and the blood meter.
+// Made once at start-up and updated every frame on the main thread.
+#pragma once
+
+namespace Ogre {
+class Overlay;
+class OverlayElement;
+} // namespace Ogre
+
+class Hud {
+public:
+    // Finds the overlay and its elements (the engine throws when one is
+    // missing) and shows the overlay.
+    Hud();
+
+    void updateHud();
+
+    Ogre::Overlay* getOverlay() const { return overlay; }
+
+private:
+    Ogre::Overlay* overlay;
+    Ogre::OverlayElement* xReadout;
+    Ogre::OverlayElement* zReadout;
+    Ogre::OverlayElement* yReadout;
+    Ogre::OverlayElement* gunSight;
+    Ogre::OverlayElement* bloodBar;
+    double bloodBarFullHeight;
+    double bloodBarBottom;
+};
+
+// Updates the global display; nothing happens before it exists.
+void updateHud();
