@@ -8,9 +8,35 @@
 #include <OgreRenderWindow.h>
 #include <OgreRoot.h>
 
+#include <X11/Xlib.h>
+
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
+#include <thread>
+
+namespace {
+
+// The input library grabs keyboard and pointer when its devices are made, and
+// a grab on a window that is not yet on screen fails without a word: keys
+// would then go wherever the pointer happens to be. Wait (briefly) until the
+// new window is viewable.
+void waitUntilViewable(Ogre::RenderWindow* window, std::size_t handle) {
+    Display* display = nullptr;
+    window->getCustomAttribute("XDISPLAY", &display);
+    if (!display || !handle)
+        return;
+    for (int i = 0; i < 200; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, static_cast<Window>(handle), &attributes) &&
+            attributes.map_state == IsViewable)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+} // namespace
 
 NBFrameListener::NBFrameListener() {
     root->addFrameListener(this);
@@ -21,6 +47,7 @@ NBFrameListener::NBFrameListener() {
     // The X11 window handle is wider than 32 bits; read it at its full size.
     std::size_t handle = 0;
     renderWindow->getCustomAttribute("WINDOW", &handle);
+    waitUntilViewable(renderWindow, handle);
     std::ostringstream text;
     text << handle;
     OIS::ParamList params;

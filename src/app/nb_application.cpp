@@ -12,9 +12,30 @@
 #include <Overlay/OgreOverlaySystem.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace {
+
+// Loads the plug-ins named in the list ("PluginFolder=" and "Plugin=" lines).
+// The engine root could read the list itself, but a plug-in that fails inside
+// the root's constructor is unloaded again while its exception is still on the
+// way, and the exception's text then points into the unloaded library. Loaded
+// here, after the root exists, the plug-in stays loaded and its text readable.
+void loadPluginList(const std::string& pluginList) {
+    // The engine's reader never reaches the end of something that is not a
+    // regular file (a folder, say) and would read forever.
+    std::ifstream probe(pluginList);
+    if (!std::filesystem::is_regular_file(pluginList) || !probe)
+        OGRE_EXCEPT(Ogre::Exception::ERR_FILE_NOT_FOUND,
+                    "The plug-in list " + pluginList + " is missing or cannot be read",
+                    "loadPlugins");
+    Ogre::ConfigFile list;
+    list.load(pluginList);
+    std::string folder = list.getSetting("PluginFolder");
+    for (const std::string& plugin : list.getMultiSetting("Plugin"))
+        root->loadPlugin(folder.empty() ? plugin : folder + "/" + plugin);
+}
 
 // Without a render system the engine can neither show its dialog nor open a
 // window; say so plainly instead of failing later with a vaguer message.
@@ -33,8 +54,8 @@ NBApplication::NBApplication() : resourcePath("Resources/") {
         auto* logs = new Ogre::LogManager();
         logs->createLog(resourcePath + "ogre.log", true, false, false);
     }
-    root = new Ogre::Root(resourcePath + "plugins.win.cfg", resourcePath + "ogre.cfg",
-                          resourcePath + "ogre.log");
+    root = new Ogre::Root("", resourcePath + "ogre.cfg", resourcePath + "ogre.log");
+    loadPluginList(resourcePath + "plugins.win.cfg");
     requireRenderSystem(resourcePath + "plugins.win.cfg");
 }
 
