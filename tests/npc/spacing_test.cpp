@@ -45,23 +45,36 @@ TEST(SpacingTest, MatchesTheSquareRootRuleAtTheThreshold) {
 
 TEST(SpacingTest, AgreesWithTheEngineVectorLengthNearTheCircle) {
     // The rule as the engine writes it: the length of the horizontal
-    // difference vector in single precision. Random pairs within a few units
-    // in the last place of the circle, around several centres.
+    // difference vector in single precision. Random points within a few
+    // units in the last place of the circle, around several centres, counted
+    // in runs of 13 (vector lanes and a scalar tail).
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> angle(0, 6.2831853f);
     std::uniform_int_distribution<int> ulps(-6, 6);
+    // Half of the centres get points spread from 30 to 90 instead: runs
+    // without a point at the threshold, which the squared compare decides.
+    std::uniform_real_distribution<float> spread(30, 90);
+    constexpr int kRun = 13;
     int inside = 0, outside = 0;
-    for (float cx : {0.0f, 17.25f, -1234.5f}) {
-        for (int i = 0; i < 20000; ++i) {
+    for (float cx : {0.0f, 17.25f, -1234.5f, 0.5f, 333.0f}) {
+        const bool atThreshold = cx != 0.5f && cx != 333.0f;
+        std::vector<float> xs, zs;
+        for (int i = 0; i < 13000; ++i) {
             float a = angle(rng);
-            float r = 60.0f;
-            for (int k = ulps(rng); k != 0; k += k > 0 ? -1 : 1)
+            float r = atThreshold ? 60.0f : spread(rng);
+            for (int k = atThreshold ? ulps(rng) : 0; k != 0; k += k > 0 ? -1 : 1)
                 r = std::nextafter(r, k > 0 ? 100.0f : 0.0f);
-            float x = cx + r * std::cos(a), z = cx + r * std::sin(a);
-            bool engine = Ogre::Vector3(x - cx, 0, z - cx).length() < 60.0f;
-            ASSERT_EQ(spacing::countWithin(&x, &z, 1, cx, cx), engine ? 1 : 0)
-                << x << " " << z << " around " << cx;
-            (engine ? inside : outside)++;
+            xs.push_back(cx + r * std::cos(a));
+            zs.push_back(cx + r * std::sin(a));
+        }
+        for (std::size_t start = 0; start + kRun <= xs.size(); start += kRun) {
+            int engine = 0;
+            for (int k = 0; k < kRun; ++k)
+                engine += Ogre::Vector3(xs[start + k] - cx, 0, zs[start + k] - cx).length() < 60.0f;
+            ASSERT_EQ(spacing::countWithin(&xs[start], &zs[start], kRun, cx, cx), engine)
+                << "run at " << start << " around " << cx;
+            inside += engine;
+            outside += kRun - engine;
         }
     }
     EXPECT_GT(inside, 1000);
