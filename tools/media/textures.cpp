@@ -4,6 +4,7 @@
 
 #include <Ogre.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -65,5 +66,57 @@ void writeClouds(const std::string& outDir) {
 }
 
 MediaGenerator clouds("clouds", writeClouds);
+
+} // namespace
+
+namespace {
+
+// Distance from p to the segment a-b.
+float segment(float px, float py, float ax, float ay, float bx, float by) {
+    float vx = bx - ax, vy = by - ay, wx = px - ax, wy = py - ay;
+    float t = std::clamp((wx * vx + wy * vy) / (vx * vx + vy * vy), 0.0f, 1.0f);
+    float dx = wx - t * vx, dy = wy - t * vy;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// The desktop icon: a mosquito's silhouette against a pale moon.
+void writeIcon(const std::string& outDir) {
+    const int size = 256;
+    std::vector<uint8_t> pixels(size * size * 4, 0);
+    struct Stroke {
+        float ax, ay, bx, by, width;
+    };
+    const Stroke strokes[] = {
+        {70, 190, 150, 120, 13},  // abdomen
+        {150, 120, 172, 100, 16}, // thorax
+        {172, 100, 186, 88, 10},  // head
+        {186, 88, 232, 50, 2.5f}, // proboscis
+        {160, 112, 120, 40, 6},   {160, 112, 205, 45, 6},   // wings
+        {158, 118, 100, 150, 2},  {100, 150, 60, 230, 2},   // legs
+        {162, 116, 140, 170, 2},  {140, 170, 120, 240, 2},
+        {166, 112, 190, 160, 2},  {190, 160, 215, 235, 2},
+    };
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            float px = x + 0.5f, py = y + 0.5f;
+            float moon = std::hypot(px - 128, py - 128) - 120;
+            float ink = 1e9f;
+            for (const Stroke& s : strokes)
+                ink = std::min(ink, segment(px, py, s.ax, s.ay, s.bx, s.by) - s.width);
+            uint8_t* p = &pixels[(y * size + x) * 4];
+            float inMoon = std::clamp(0.5f - moon, 0.0f, 1.0f);
+            float inInk = std::clamp(0.5f - ink, 0.0f, 1.0f);
+            p[0] = uint8_t((240 * (1 - inInk) + 30 * inInk));
+            p[1] = uint8_t((220 * (1 - inInk) + 20 * inInk));
+            p[2] = uint8_t((160 * (1 - inInk) + 25 * inInk));
+            p[3] = uint8_t(255 * std::max(inMoon, inInk));
+        }
+    }
+    Ogre::Image image;
+    image.loadDynamicImage(pixels.data(), size, size, 1, Ogre::PF_BYTE_RGBA);
+    image.save(outDir + "/nightbite_icon.png");
+}
+
+MediaGenerator icon("icon", writeIcon);
 
 } // namespace

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what Nightbite needs, builds it with its tests, and runs the whole
+# suite: every tier, then the pure and headless tiers again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+bash tools/scripts/install-deps.sh
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build -j2
+(cd build && ctest -j2 --output-on-failure)
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNB_SANITIZE=ON -DNB_BUILD_BENCH=OFF > /dev/null
+cmake --build build-asan -j2
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-asan && ctest -j2 -L 'pure|headless' --output-on-failure)
