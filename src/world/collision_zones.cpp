@@ -134,8 +134,9 @@ int removeCollisionZoneScript(lua_State* L) {
 
 int createLandingZone(lua_State* L) {
     // The reading order decides which bad argument is reported first.
-    const double height = luaL_checknumber(L, 2);
-    const double x1 = luaL_checknumber(L, 1);
+    // create_landing_zone(height, x1, z1, x2, z2); the height is read twice.
+    const double x1 = luaL_checknumber(L, 2);
+    const double height = luaL_checknumber(L, 1);
     const double z1 = luaL_checknumber(L, 3);
     const double x2 = luaL_checknumber(L, 4);
     luaL_checknumber(L, 1);
@@ -160,7 +161,10 @@ int createLandingZone(lua_State* L) {
 // Writes the id as the decimal integer it truncates to; ids outside the int
 // range (and NaN) cannot be cast, so they are printed from the double.
 void formatId(char* out, std::size_t size, double truncated) {
-    if (truncated >= std::numeric_limits<int>::min() && truncated <= std::numeric_limits<int>::max())
+    if (std::isnan(truncated))
+        std::snprintf(out, size, "nan");
+    else if (truncated >= std::numeric_limits<int>::min() &&
+             truncated <= std::numeric_limits<int>::max())
         std::snprintf(out, size, "%d", int(truncated));
     else
         std::snprintf(out, size, "%.0f", truncated);
