@@ -1,0 +1,73 @@
+// The sound manager: owns the microphone, the capture ring and the transform,
+// and on its worker thread turns each finished capture buffer into the
+// published `level`, which the player's keyboard step reads every frame.
+//
+// Threads: the worker analyses buffers under `lock`; the capture settings
+// operations take the same lock on the main thread; SDL's audio thread fills
+// buffers and signals `bufferEvent`. `level` is read without the lock.
+#pragma once
+#include "audio/active_object.h"
+#include "audio/auto_reset_event.h"
+#include "audio/capture_ring.h"
+#include "audio/fft.h"
+#include "audio/level_rule.h"
+#include "audio/wave_format.h"
+#include "audio/wave_in_device.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace MyUtils {
+struct Exception;
+}
+
+class SoundManager : public ActiveObject {
+public:
+    SoundManager();
+    // Stops and joins the worker first, then closes the device.
+    ~SoundManager() override;
+
+    void wakeThread() override;
+
+    // The capture settings operations (see the global functions below).
+    void configureCapture();
+    void applyCaptureSettings();
+    bool startCapture();
+
+    bool formatChanged = false;
+    MyAudio::WaveFormat format;
+    int32_t samplesPerBuffer = 0;
+    int32_t fftSize = 0;
+    std::mutex lock;
+    MyAudio::AutoResetEvent bufferEvent;
+    CaptureRing ring;
+    std::unique_ptr<MyAudio::WaveInDevice> device;
+    std::unique_ptr<Fft> fft;
+    std::vector<int32_t> samples;
+    // The level rule's constants and its runs; levelState.level is the
+    // worker's own copy of `level`.
+    const LevelRule rule;
+    LevelState levelState;
+    // Published for the frame loop: 0 to 8, relaxed loads and stores.
+    std::atomic<float> level{0.0f};
+
+protected:
+    void onThreadStart() override;
+    void threadMain() override;
+
+private:
+    // With `lock` held: reads the ring's current buffer and moves the level.
+    void analyseCurrentBuffer();
+};
+
+// "<message>, Error <code in lower-case hex>", the text of the failure box.
+std::string describeFailure(const MyUtils::Exception& e);
+
+// Start-up calls these three, in this order, right after creating the global
+// `soundManager`; each does nothing when there is none.
+void configureCapture();
+void applyCaptureSettings();
+bool startCapture();
