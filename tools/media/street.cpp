@@ -1,0 +1,150 @@
+// The street the scripts build from world objects:
+//  - "ground.mesh": 4000 x 4000 at y = 0, centred on its origin; a road 600
+//    wide along Z (|x| < 300) between pavements.
+//  - "house.mesh": a three-storey house, 1000 wide (x), 600 deep (z), 900
+//    high; origin at the middle of its ground plan, front (door) facing +Z.
+//  - "lamp.mesh": a street lamp 520 high; origin at the foot of the post, the
+//    arm and light reaching 140 along +Z.
+// Sizes are in the game's units, where a person stands 180 tall.
+#include "media.h"
+#include "mesh_builder.h"
+#include "picture.h"
+
+#include <cmath>
+
+namespace {
+
+using media::MeshBuilder;
+using media::Picture;
+using media::Rgba;
+using Ogre::Vector2;
+using Ogre::Vector3;
+
+void writeGround(const std::string& outDir) {
+    const float half = 2000, road = 300;
+    MeshBuilder m;
+    // The road's texture spans its width once and repeats every 400 along it.
+    m.material("Nightbite/Street/Road");
+    m.quad({-road, 0, -half}, {road, 0, -half}, {road, 0, half}, {-road, 0, half}, Vector3::UNIT_Y,
+           false, {1, 2 * half / 400});
+    // The pavement tiles repeat every 100.
+    m.material("Nightbite/Street/Pavement");
+    for (float side : {-1.0f, 1.0f}) {
+        float x0 = side * road, x1 = side * half;
+        m.quad({x0, 0, -half}, {x1, 0, -half}, {x1, 0, half}, {x0, 0, half}, Vector3::UNIT_Y, false,
+               {(half - road) / 100, 2 * half / 100});
+    }
+    m.write(outDir, "ground.mesh");
+}
+
+void writeHouse(const std::string& outDir) {
+    const float hx = 500, hz = 300, h = 900;
+    MeshBuilder m;
+    // Front and back carry the facade picture (u left to right, v top down).
+    m.material("Nightbite/Street/Facade");
+    m.quad({-hx, h, hz}, {hx, h, hz}, {hx, 0, hz}, {-hx, 0, hz}, Vector3::UNIT_Z);
+    m.quad({hx, h, -hz}, {-hx, h, -hz}, {-hx, 0, -hz}, {hx, 0, -hz}, Vector3::NEGATIVE_UNIT_Z);
+    m.material("Nightbite/Street/Wall");
+    m.quad({hx, h, hz}, {hx, h, -hz}, {hx, 0, -hz}, {hx, 0, hz}, Vector3::UNIT_X);
+    m.quad({-hx, h, -hz}, {-hx, h, hz}, {-hx, 0, hz}, {-hx, 0, -hz}, Vector3::NEGATIVE_UNIT_X);
+    // A flat roof under a cornice that overhangs a little.
+    m.material("Nightbite/Street/Roof");
+    m.box({-hx - 15, h, -hz - 15}, {hx + 15, h + 30, hz + 15});
+    m.write(outDir, "house.mesh");
+}
+
+void writeLamp(const std::string& outDir) {
+    MeshBuilder m;
+    m.material("Nightbite/Street/LampPost");
+    m.tube({0, 0, 0}, {0, 25, 0}, 16, 12, 8);
+    m.tube({0, 25, 0}, {0, 500, 0}, 7, 5, 8);
+    m.tube({0, 491, 0}, {0, 516, 140}, 4, 4, 6);
+    m.uprightBlock({0, 492, 140}, {0, 515, 140}, 22, 30, 12, 18);
+    m.material("Nightbite/Street/LampLight");
+    m.box({-16, 486, 118}, {16, 492, 162});
+    m.write(outDir, "lamp.mesh");
+}
+
+// Asphalt with white edge lines and a dashed centre line; u across the road.
+void writeRoadTexture(const std::string& outDir) {
+    Picture pic(128, 256);
+    media::Random noise(7);
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            float g = 0.30f + 0.08f * noise.next();
+            float u = (float(x) + 0.5f) / float(pic.width());
+            bool edge = std::fabs(u - 0.05f) < 0.022f || std::fabs(u - 0.95f) < 0.022f;
+            bool centre = std::fabs(u - 0.5f) < 0.018f && y < pic.height() / 2;
+            if (edge || centre)
+                g = 0.85f;
+            pic.at(x, y) = {g, g, g * 1.03f, 1};
+        }
+    pic.save(outDir + "/street_road.png", false);
+}
+
+// Square paving slabs, two by two per texture, with dark joints.
+void writePavementTexture(const std::string& outDir) {
+    Picture pic(128, 128);
+    media::Random noise(11);
+    float slab[4];
+    for (float& s : slab)
+        s = 0.62f + 0.08f * noise.next();
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            bool joint = x % 64 < 2 || y % 64 < 2;
+            float g = joint ? 0.35f : slab[(y / 64) * 2 + x / 64] + 0.05f * noise.next();
+            pic.at(x, y) = {g, g * 0.97f, g * 0.92f, 1};
+        }
+    pic.save(outDir + "/street_pavement.png", false);
+}
+
+void fillRect(Picture& pic, int x0, int y0, int x1, int y1, Rgba c) {
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            pic.blend(x, y, c, 1);
+}
+
+// Plaster with three rows of windows, a door in the middle of the ground
+// floor and a band between the floors.
+void writeFacadeTexture(const std::string& outDir) {
+    Picture pic(256, 256, {0.86f, 0.78f, 0.62f, 1});
+    media::Random noise(5);
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            float k = 0.96f + 0.06f * noise.next();
+            Rgba& p = pic.at(x, y);
+            p = {p.r * k, p.g * k, p.b * k, 1};
+        }
+    const Rgba frame{0.95f, 0.95f, 0.92f, 1}, glass{0.22f, 0.3f, 0.42f, 1};
+    const Rgba band{0.7f, 0.62f, 0.5f, 1}, door{0.35f, 0.22f, 0.14f, 1};
+    const int floorHeight = 256 / 3;
+    for (int f = 0; f < 3; ++f) {
+        int top = f * floorHeight;
+        fillRect(pic, 0, top + floorHeight - 5, 256, top + floorHeight, band);
+        for (int w = 0; w < 4; ++w) {
+            int cx = 32 + w * 64;
+            if (f == 2 && (w == 1 || w == 2))
+                continue; // the door's place
+            fillRect(pic, cx - 14, top + 18, cx + 14, top + 64, frame);
+            fillRect(pic, cx - 11, top + 21, cx + 11, top + 61, glass);
+            fillRect(pic, cx - 11, top + 39, cx + 11, top + 42, frame);
+        }
+    }
+    int top = 2 * floorHeight;
+    fillRect(pic, 104, top + 22, 152, 256, frame);
+    fillRect(pic, 108, top + 26, 148, 256, door);
+    pic.save(outDir + "/house_facade.png", false);
+}
+
+void writeStreet(const std::string& outDir) {
+    writeRoadTexture(outDir);
+    writePavementTexture(outDir);
+    writeFacadeTexture(outDir);
+    writeGround(outDir);
+    writeHouse(outDir);
+    writeLamp(outDir);
+}
+
+MediaGenerator street("street", writeStreet);
+
+} // namespace
