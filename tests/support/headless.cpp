@@ -1,4 +1,5 @@
 #include "support/headless.h"
+#include "support/headless_textures.h"
 
 #include "script/script_host.h"
 #include "util/globals.h"
@@ -37,6 +38,10 @@ public:
         if (!engine)
             return;
         ::root = nullptr;
+        // Materials hold on to textures; the headless texture manager must
+        // go while the engine's resource system still exists.
+        Ogre::MaterialManager::getSingleton().removeAll();
+        removeHeadlessTextureManager();
         // The root unloads the meshes, whose buffers report back to the
         // buffer manager; so the manager goes last but for the log.
         delete engine->root;
@@ -103,6 +108,8 @@ void ensureHeadlessEngine() {
     e->root = new Ogre::Root("", "", "");
     e->buffers = new Ogre::DefaultHardwareBufferManager;
     Ogre::MaterialManager::getSingleton().initialise();
+    // The media's materials name textures, which need a texture manager.
+    installHeadlessTextureManager();
     Ogre::ResourceGroupManager::getSingleton().addResourceLocation(NB_MEDIA_DIR, "FileSystem",
                                                                    "General");
     Ogre::ResourceGroupManager::getSingleton().initialiseAllResourceGroups();
