@@ -1,1 +1,67 @@
--- Runs once per frame.
+-- The game's rules, once per frame (kept to a few calls):
+--  * attached to a person, the insect drinks: the blood level rises, twice as
+--    fast from a person of the player's own blood type, up to 150;
+--  * the person grows annoyed while it drinks; past 3 seconds of it they
+--    slap, and a slap that lands (the insect still there 0.6 s later) costs
+--    a third of the health; at no health the haul is lost and health returns;
+--  * annoyance fades while nobody is drinking.
+if not game.people then
+    return
+end
+local dt = get_time_since_last_frame()
+local victim = get_currently_sucked_npc()
+
+if victim then
+    local level = get_player_bloodlevel()
+    if level < 150 then
+        local rate = npc_get_bloodtype(victim) == get_player_bloodtype() and 40 or 20
+        if game.proboscis then
+            rate = rate * 1.5
+        end
+        set_player_bloodlevel(math.min(150, level + rate * dt))
+    end
+    local annoyance = (npc_get_annoyancelevel(victim) or 0) + dt
+    npc_set_annoyancelevel(victim, annoyance)
+    if annoyance > 3 and not game.slapping[victim] then
+        npc_animate_slap(victim)
+        game.slapping[victim] = 0.6
+    end
+end
+
+for name, left in pairs(game.slapping) do
+    left = left - dt
+    if left > 0 then
+        game.slapping[name] = left
+    else
+        game.slapping[name] = nil
+        if get_currently_sucked_npc() == name then
+            local health = get_player_health() - 34
+            if health <= 0 then
+                print("Swatted! The blood you carried is lost.")
+                health = 100
+                set_player_bloodlevel(0)
+            else
+                print("Slap! Health " .. health .. ". Press Space to get away.")
+            end
+            set_player_health(health)
+        end
+        -- Back to walking: the slap plays until the walk is restarted.
+        for _, p in ipairs(game.people) do
+            if p.name == name then
+                npc_stop_walking(name)
+                npc_walk_towards(name, 0, 0, p.speed)
+            end
+        end
+        npc_set_annoyancelevel(name, 1)
+    end
+end
+
+-- Calm down slowly when left alone (one person per frame, in turn).
+game.calmIndex = (game.calmIndex or 0) % #game.people + 1
+local calm = game.people[game.calmIndex].name
+if calm ~= victim then
+    local annoyance = npc_get_annoyancelevel(calm) or 0
+    if annoyance > 0 then
+        npc_set_annoyancelevel(calm, math.max(0, annoyance - dt * #game.people * 0.5))
+    end
+end

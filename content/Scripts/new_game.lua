@@ -1,1 +1,117 @@
--- Sets up a new game.
+-- Sets up a new game: a street at night, 4000 by 4000, with a road along Z
+-- (|x| < 300) between pavements, houses on both sides, lamps, crates and
+-- people walking up and down. The insect starts at (0, 10, 0) in the middle
+-- of the road.
+--
+-- The street is built once; F3 raises this script again, and then only the
+-- player and the people's moods start over (objects, zones and people outlive
+-- a new game).
+--
+-- The rules (frame_started.lua): land on a person to drink (the blood makes
+-- the insect heavy), fly the blood to the nest on the roof of the middle
+-- house on the east side to bank it, and get away before the person slaps.
+
+local pi = math.pi
+
+-- A solid prop: the world object and a collision zone around it. Zones start
+-- below the ground: a walking person's feet are probed just under it.
+local function solid(name, mesh, x, z, yaw, minX, minZ, sizeX, height, sizeZ)
+    create_world_object(name, mesh)
+    set_world_object_position(name, x, 0, z)
+    if yaw ~= 0 then
+        yaw_world_object(name, yaw)
+    end
+    add_collision_zone(name, minX, -50, minZ, sizeX, height + 50, sizeZ, 0)
+end
+
+local function buildStreet()
+    create_world_object("ground", "ground.mesh")
+
+    -- Houses, 1000 wide along the street, 600 deep and 900 high, their
+    -- fronts to the road.
+    for i, z in ipairs({-1100, 0, 1100}) do
+        solid("house_east_" .. i, "house.mesh", 800, z, -pi / 2, 500, z - 500, 600, 900, 1000)
+        solid("house_west_" .. i, "house.mesh", -800, z, pi / 2, -1100, z - 500, 600, 900, 1000)
+    end
+    -- The flat roofs are where an insect can rest.
+    create_landing_zone(900, 500, -1600, 1100, 1600)
+    create_landing_zone(900, -1100, -1600, -500, 1600)
+
+    -- Lamps on the kerb, their arms over the road; a post is 20 thick and
+    -- 520 high.
+    for i, z in ipairs({-1200, -400, 400, 1200}) do
+        solid("lamp_east_" .. i, "lamp.mesh", 330, z, -pi / 2, 320, z - 10, 20, 520, 20)
+        solid("lamp_west_" .. i, "lamp.mesh", -330, z, pi / 2, -340, z - 10, 20, 520, 20)
+    end
+
+    -- Crates stacked on the pavements (80 on a side) and a few big boxes.
+    local crates = {{420, -800, 0}, {420, -720, 0}, {420, -800, 80}, {-420, 700, 0},
+                    {-420, 780, 0}, {-420, 1500, 0}, {420, 1550, 0}}
+    for i, c in ipairs(crates) do
+        local name = "crate_" .. i
+        create_world_object(name, "crate.mesh")
+        set_world_object_scale(name, 100, 100, 100)
+        set_world_object_position(name, c[1], c[3], c[2])
+        add_collision_zone(name, c[1] - 40, -50, c[2] - 40, 80, c[3] + 130, 80, 0)
+    end
+    for i, b in ipairs({{-200, -1750}, {200, 1800}}) do
+        local name = "box_" .. i
+        create_world_object(name, "box.mesh")
+        set_world_object_scale(name, 150, 150, 150)
+        set_world_object_position(name, b[1], 0, b[2])
+        add_collision_zone(name, b[1] - 75, -50, b[2] - 75, 150, 200, 150, 0)
+    end
+
+    -- Invisible walls where the street ends, so nobody walks or flies off it.
+    add_collision_zone("edge_north", -2000, -50, 1950, 4000, 3050, 100, 0)
+    add_collision_zone("edge_south", -2000, -50, -2050, 4000, 3050, 100, 0)
+    add_collision_zone("edge_east", 1950, -50, -2000, 100, 3050, 4000, 0)
+    add_collision_zone("edge_west", -2050, -50, -2000, 100, 3050, 4000, 0)
+
+    -- People, one to a lane (lanes at least 60 apart, so that they never
+    -- stop each other), walking along the street at 50 to 90 a second.
+    game.people = {
+        {name = "anna", mesh = "woman.mesh", blood = "A", x = -450, z = -300, speed = 60},
+        {name = "bert", mesh = "man.mesh", blood = "0", x = -370, z = 900, speed = -80},
+        {name = "cecil", mesh = "man.mesh", blood = "B", x = -150, z = -1400, speed = 70},
+        {name = "dora", mesh = "woman.mesh", blood = "AB", x = -60, z = 1300, speed = -50, small = true},
+        {name = "emil", mesh = "man.mesh", blood = "A", x = 60, z = 600, speed = 90},
+        {name = "frida", mesh = "woman.mesh", blood = "0", x = 150, z = -600, speed = -60},
+        {name = "gustav", mesh = "man.mesh", blood = "B", x = 370, z = 200, speed = 75},
+        {name = "hana", mesh = "woman.mesh", blood = "A", x = 450, z = -1100, speed = -65, small = true},
+    }
+    for _, p in ipairs(game.people) do
+        npc_create(p.name, p.mesh, p.blood, p.small)
+        npc_set_position(p.name, p.x, 115, p.z)
+        npc_walk_towards(p.name, 0, 0, p.speed)
+    end
+
+    -- The nest on the middle east roof (on the left as the insect starts)
+    -- banks the blood; a welcome at the start.
+    create_trigger("nest", 550, 890, -450, 1050, 1100, 450, "nest")
+    set_trigger_autorepeat("nest", false)
+    create_trigger("welcome", -150, -10, -150, 150, 300, 150, "welcome")
+    set_trigger_autorepeat("welcome", false)
+
+    game.built = true
+end
+
+if not game.built then
+    buildStreet()
+end
+
+-- The player and the moods start over.
+set_player_position(0, 10, 0)
+set_player_speed(0, 0, 0)
+set_player_health(100)
+set_player_bloodlevel(0)
+set_player_bloodtype("A")
+for _, name in ipairs(get_player_powerups()) do
+    unregister_player_powerup(name)
+end
+for _, p in ipairs(game.people) do
+    npc_set_annoyancelevel(p.name, 0)
+end
+game.slapping = {}
+game.banked = 0
+game.proboscis = nil

@@ -1,8 +1,12 @@
 #include "app/frame_listener.h"
 
 #include "app/player_camera.h"
+#include "hud/hud.h"
+#include "npc/npc.h"
+#include "player/player.h"
 #include "script/script_host.h"
 #include "util/globals.h"
+#include "world/triggers.h"
 
 #include <OIS.h>
 #include <OgreRenderWindow.h>
@@ -82,10 +86,12 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     if (!running)
         return false;
 
-    // [wire: triggers] checkTriggers with the player's position
-    // [wire: hud] updateHud
+    PlayerCharacter& insect = player->getCharacter();
+    if (!checkTriggers(insect.getPosition()))
+        return false;
+    updateHud();
     frameTime = evt.timeSinceLastFrame;
-    // [wire: npc] updateNpcs
+    updateNpcs(static_cast<float>(frameTime));
 
     if (keyboard) {
         keyboard->capture();
@@ -98,15 +104,22 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
         } else if (keyboard->isKeyDown(OIS::KC_F5) && hotKey(now, "save_game", "test")) {
         } else if (keyboard->isKeyDown(OIS::KC_F8) && hotKey(now, "load_game", "test")) {
         } else {
-            // [wire: body keys] KC_1..KC_4 select the insect's body
+            const OIS::KeyCode bodyKeys[kBodyVariants] = {OIS::KC_1, OIS::KC_2, OIS::KC_3, OIS::KC_4};
+            for (int variant = 0; variant < kBodyVariants; ++variant) {
+                if (keyboard->isKeyDown(bodyKeys[variant])) {
+                    insect.selectBody(variant);
+                    break;
+                }
+            }
         }
-        // [wire: player keyboard] updateFromKeyboard
+        insect.updateFromKeyboard(keyboard);
     }
     if (mouse) {
         mouse->capture();
-        // [wire: player flight] updateFlight with (float)frameTime
+        insect.updateFlight(static_cast<float>(frameTime), mouse);
     }
-    // [wire: camera] updatePlayerCamera with the player's camera and sight nodes
+    playerCamera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
+                                     insect.sightNode()->_getDerivedPosition());
     runScript("frame_started", nullptr);
     return running;
 }

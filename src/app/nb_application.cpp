@@ -3,6 +3,9 @@
 #include "app/frame_listener.h"
 #include "app/player_camera.h"
 #include "app/scene_setup.h"
+#include "hud/hud.h"
+#include "npc/npc.h"
+#include "player/player.h"
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "util/message_box.h"
@@ -102,8 +105,9 @@ bool NBApplication::setup() {
     // 9. Frame listener; the engine root holds it.
     new NBFrameListener();
 
-    // [wire: player] 10. create the Player
-    // [wire: hud] 11. create the Hud
+    // 10. Player, 11. display.
+    player = new Player();
+    hud = new Hud();
     // [wire: audio] 12-17. sound manager, capture settings, sound output
     return true;
 }
@@ -113,7 +117,7 @@ void NBApplication::run() {
         return;
     initScriptHost();
     // [wire: zones] resetZones
-    // [wire: npc] empty the NpcTable
+    clearNpcTable();
     runScript("new_game", nullptr);
     root->startRendering();
 }

@@ -1,0 +1,8 @@
+-- Shown once, at the start: the trigger around the starting place destroys
+-- itself.
+print("Hum to fly (a high tone lifts you), steer with the mouse.")
+print("Land on a person to drink, bank the blood in the nest on the roof of the")
+print("middle house on your left as you start, and press Space to get away before")
+print("a slap.")
+print("F1: through your own eyes, F2: from behind; 1-4: change body; F5/F8: save/load.")
+destroy_trigger(args.trigger)

@@ -1,0 +1,51 @@
+#include "player/game_fixture.h"
+
+#include "hud/hud.h"
+#include "npc/npc.h"
+#include "player/player.h"
+#include "util/globals.h"
+
+#include <Ogre.h>
+
+namespace nbtest {
+
+const char* const kPersonMesh = "man.mesh";
+
+void GameTest::SetUp() {
+    HeadlessTest::SetUp();
+    for (const char* body : {"komar_nic.mesh", "komar_motor.mesh", "komar_nadrze.mesh", "komar_full.mesh"})
+        ensureAnimatedMesh(body, {"let", "sedi"});
+    ensureAnimatedMesh(kPersonMesh, {"step", "slap", "aftersuck"});
+    clearNpcTable();
+    player = new Player();
+}
+
+void GameTest::TearDown() {
+    clearNpcTable();
+    delete hud;
+    hud = nullptr;
+    delete player;
+    player = nullptr;
+    HeadlessTest::TearDown();
+}
+
+void GameTest::frame(float dt, int x, int y, bool right) {
+    flight::MouseInput mouse;
+    mouse.x = x;
+    mouse.y = y;
+    mouse.width = 800;
+    mouse.height = 600;
+    mouse.rightButton = right;
+    player->getCharacter().updateFlight(dt, mouse);
+}
+
+void GameTest::keys(float level, bool f1, bool f2, bool space) {
+    flight::KeyInput k;
+    k.level = level;
+    k.f1 = f1;
+    k.f2 = f2;
+    k.space = space;
+    player->getCharacter().updateFromKeyboard(k);
+}
+
+} // namespace nbtest

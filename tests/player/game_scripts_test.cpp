@@ -1,0 +1,207 @@
+// The game's own scripts (content/Scripts) on the generated media: the street
+// they build, the rules they play each frame, and saving and loading.
+#include "player/game_fixture.h"
+
+#include "npc/npc.h"
+#include "player/player.h"
+#include "script/script_host.h"
+#include "util/globals.h"
+#include "world/collision_zones.h"
+#include "world/triggers.h"
+#include "world/world_objects.h"
+
+#include <Ogre.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+class GameScriptsTest : public nbtest::GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        if (!Ogre::ResourceGroupManager::getSingleton().resourceExistsInAnyGroup("house.mesh"))
+            GTEST_SKIP() << "the generated street media are not built";
+        std::map<std::string, std::string> scripts;
+        for (const auto& entry : std::filesystem::directory_iterator(NB_SOURCE_DIR "/content/Scripts")) {
+            if (entry.path().extension() != ".lua")
+                continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            scripts[entry.path().stem().string()] = text.str();
+        }
+        startScripts(scripts);
+    }
+
+    std::string newGame() {
+        return captureStderr([] { runScript("new_game", nullptr); });
+    }
+
+    // One frame in the frame listener's order, the microphone at level.
+    std::string frame(float dt, float level = 0) {
+        return captureStderr([&] {
+            PlayerCharacter& insect = player->getCharacter();
+            checkTriggers(insect.getPosition());
+            frameTime = dt;
+            updateNpcs(dt);
+            flight::KeyInput keys;
+            keys.level = level;
+            insect.updateFromKeyboard(keys);
+            flight::MouseInput mouse;
+            mouse.x = 400;
+            mouse.y = 300;
+            mouse.width = 800;
+            mouse.height = 600;
+            insect.updateFlight(dt, mouse);
+            runScript("frame_started", nullptr);
+        });
+    }
+
+    int peopleCount() {
+        int n = 0;
+        for (int i = 0; i < kNpcSlots; ++i)
+            n += npcAt(i) != nullptr;
+        return n;
+    }
+};
+
+TEST_F(GameScriptsTest, NewGameBuildsTheStreetOnceAndStartsThePlayerOver) {
+    ASSERT_EQ(newGame(), "");
+    const int objects = worldObjectCount();
+    const int zones = collisionZoneCount();
+    EXPECT_GT(objects, 20);
+    EXPECT_GT(zones, 20);
+    EXPECT_EQ(peopleCount(), 8);
+    EXPECT_NE(findTrigger("nest"), nullptr);
+    EXPECT_EQ(show("get_player_position()"), "{0, 10, 0}");
+    // The start is open air: not inside any zone.
+    Ogre::Vector3 corrected;
+    bool onTop = false;
+    EXPECT_FALSE(resolveZoneCollisions(Ogre::Vector3(0, 10, 0), corrected, onTop));
+
+    // F3 in the middle of a game: no errors, nothing doubled, the player
+    // back at the start with full health and no blood.
+    EXPECT_EQ(run("set_player_position(300, 40, 20); set_player_health(20); set_player_bloodlevel(90)"), "");
+    ASSERT_EQ(newGame(), "");
+    EXPECT_EQ(worldObjectCount(), objects);
+    EXPECT_EQ(collisionZoneCount(), zones);
+    EXPECT_EQ(peopleCount(), 8);
+    EXPECT_EQ(show("get_player_position()"), "{0, 10, 0}");
+    EXPECT_EQ(show("get_player_health()"), "100");
+    EXPECT_EQ(show("get_player_bloodlevel()"), "0");
+}
+
+TEST_F(GameScriptsTest, PeopleWalkTheStreetWithoutStickingTogether) {
+    ASSERT_EQ(newGame(), "");
+    Ogre::Vector3 start[8];
+    for (int i = 0; i < 8; ++i)
+        start[i] = npcAt(i)->getPosition();
+    float travelled[8] = {};
+    // A minute and a half at 30 frames a second, the insect resting.
+    for (int f = 0; f < 2700; ++f) {
+        ASSERT_EQ(frame(1.0f / 30), "") << "frame " << f;
+        for (int i = 0; i < 8; ++i) {
+            const Ogre::Vector3 p = npcAt(i)->getPosition();
+            ASSERT_FLOAT_EQ(p.y, 115.0f) << npcAt(i)->getName();
+            ASSERT_LT(std::fabs(p.x), 2000.0f);
+            ASSERT_LT(std::fabs(p.z), 2000.0f);
+            travelled[i] = std::max(travelled[i], p.distance(start[i]));
+            for (int j = 0; j < i; ++j) {
+                const Ogre::Vector3 q = npcAt(j)->getPosition();
+                ASSERT_GE(Ogre::Vector2(p.x - q.x, p.z - q.z).length(), 60.0f)
+                    << npcAt(i)->getName() << " and " << npcAt(j)->getName() << " met";
+            }
+        }
+    }
+    // Everyone got somewhere, and turned back somewhere too (walls, crates,
+    // lamps), so they are still walking.
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_GT(travelled[i], 300.0f) << npcAt(i)->getName();
+        EXPECT_NE(npcAt(i)->getVelocity(), Ogre::Vector3::ZERO) << npcAt(i)->getName();
+    }
+}
+
+TEST_F(GameScriptsTest, DrinkingFillsTheInsectUntilThePersonSlaps) {
+    ASSERT_EQ(newGame(), "");
+    frame(1.0f / 30); // the welcome trigger runs and removes itself
+    Npc* anna = findNpc("anna");
+    ASSERT_NE(anna, nullptr);
+    player->getCharacter().setPosition(anna->getPosition() + Ogre::Vector3(0, 60, 0));
+    frame(1.0f / 30, 4);
+    ASSERT_EQ(show("get_currently_sucked_npc()"), "\"anna\"");
+
+    // Anna's blood type is the player's ("A"): 40 a second.
+    for (int f = 0; f < 30; ++f)
+        ASSERT_EQ(frame(1.0f / 30, 4), "");
+    const double level = std::atof(show("get_player_bloodlevel()").c_str());
+    EXPECT_NEAR(level, 40.0, 3.0);
+
+    // Three seconds of it and she slaps; it lands 0.6 s later.
+    std::string said;
+    for (int f = 0; f < 120; ++f)
+        said += frame(1.0f / 30, 4);
+    EXPECT_EQ(show("get_player_health()"), "66");
+    EXPECT_EQ(said, "") << "script errors";
+    EXPECT_TRUE(anna->slapAnimation()->getEnabled() || anna->stepAnimation()->getEnabled());
+}
+
+TEST_F(GameScriptsTest, TheNestBanksTheBlood) {
+    ASSERT_EQ(newGame(), "");
+    EXPECT_EQ(run("set_player_bloodlevel(120); set_player_position(800, 950, 0)"), "");
+    frame(1.0f / 30, 4);
+    EXPECT_EQ(show("get_player_bloodlevel()"), "0");
+    EXPECT_EQ(show("game.banked"), "120");
+    EXPECT_EQ(show("get_player_powerups()"), "{}");
+    // Leave the nest and come back with more: past 300, the powerup.
+    EXPECT_EQ(run("set_player_position(0, 950, 0)"), "");
+    frame(1.0f / 30, 4);
+    EXPECT_EQ(run("set_player_bloodlevel(200); set_player_position(800, 950, 0)"), "");
+    frame(1.0f / 30, 4);
+    EXPECT_EQ(show("game.banked"), "320");
+    EXPECT_EQ(show("get_player_powerups()"), "{\"proboscis\"}");
+}
+
+TEST_F(GameScriptsTest, SaveAndLoadRoundTrip) {
+    ASSERT_EQ(newGame(), "");
+    EXPECT_EQ(run("set_player_position(12.5, 300, -40); set_player_health(55)\n"
+                  "set_player_bloodlevel(33.25); set_player_bloodtype('AB')\n"
+                  "register_player_powerup('proboscis'); game.banked = 77"),
+              "");
+    EXPECT_EQ(captureStderr([] { runScript("save_game", "file", "test", nullptr); }), "");
+    ASSERT_TRUE(std::filesystem::exists(workDir() / "Resources" / "test.sav"));
+
+    EXPECT_EQ(run("set_player_position(0, 5, 0); set_player_health(1); set_player_bloodlevel(0)\n"
+                  "set_player_bloodtype('B'); unregister_player_powerup('proboscis'); game.banked = 0"),
+              "");
+    EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "test", nullptr); }), "");
+    EXPECT_EQ(show("get_player_position()"), "{12.5, 300, -40}");
+    EXPECT_EQ(show("get_player_health()"), "55");
+    EXPECT_EQ(show("get_player_bloodlevel()"), "33.25");
+    EXPECT_EQ(show("get_player_bloodtype()"), "\"AB\"");
+    EXPECT_EQ(show("get_player_powerups()"), "{\"proboscis\"}");
+    EXPECT_EQ(show("game.banked"), "77");
+
+    // A name that would leave the folder is refused; a missing save is told.
+    std::string out = captureStderr([] { runScript("save_game", "file", "../escape", nullptr); });
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(std::filesystem::exists(workDir() / "escape.sav"));
+    EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "nothing", nullptr); }), "");
+    EXPECT_EQ(show("get_player_health()"), "55");
+
+    // A damaged save loads what it can and skips what is not a number.
+    {
+        std::ofstream damaged(workDir() / "Resources" / "broken.sav");
+        damaged << "position nan 1 2\nhealth 9\nbloodlevel inf\nbloodtype ab\n";
+    }
+    EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "broken", nullptr); }), "");
+    EXPECT_EQ(show("get_player_health()"), "9");
+    EXPECT_EQ(show("get_player_position()"), "{12.5, 300, -40}");
+    EXPECT_EQ(show("get_player_bloodlevel()"), "33.25");
+    EXPECT_EQ(show("get_player_bloodtype()"), "\"AB\"");
+}
+
+} // namespace
