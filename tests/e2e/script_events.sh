@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Script events raised by the keyboard: F3, F5 and F8 act at most once per
+# calendar second, a held F5 repeats each second with args.file "test", a
+# script that does not compile reports its error on every attempt while the
+# game goes on, and Escape raises "save_game" once more after the loop.
+source "$(dirname "$0")/lib.sh" "$1"
+start_xvfb
+make_game_dir
+log="$NB_TMP/events"
+add_script new_game <<LUA
+local f = io.open("$log", "a"); f:write("new_game\n"); f:close()
+LUA
+add_script save_game <<LUA
+local f = io.open("$log", "a"); f:write("save_game ", tostring(args.file), " ", os.time(), "\n"); f:close()
+LUA
+add_script frame_started <<LUA
+frames = (frames or 0) + 1
+local f = io.open("$NB_TMP/frames", "w"); f:write(frames, "\n"); f:close()
+LUA
+add_script load_game <<'LUA'
+this is not lua
+LUA
+frames() { cat "$NB_TMP/frames" 2>/dev/null || echo 0; }
+
+start_program nightbite
+wait_game_window > /dev/null || fail "no game window"
+wait_lines "$log" 1 20 || fail "new_game did not run"
+sleep 1.2
+
+# F5 held for two and a half seconds.
+xdotool keydown F5
+sleep 2.5
+xdotool keyup F5
+sleep 0.3
+saves=$(grep -c "^save_game test " "$log")
+[ "$saves" -ge 2 ] && [ "$saves" -le 3 ] || fail "held F5 raised save_game $saves times"
+[ "$(grep -c '^save_game' "$log")" = "$saves" ] || fail "save_game ran without args.file test"
+# One per second at most: no two saves in the same calendar second.
+[ "$(grep '^save_game' "$log" | awk '{print $3}' | sort | uniq -d)" = "" ] ||
+    fail "two save_game events in one second"
+
+# F8 twice, in different seconds: the broken script reports each time.
+sleep 1.1
+press_key F8
+sleep 1.2
+press_key F8
+sleep 0.5
+# (A press that spans a change of second counts twice, as a held key does.)
+errors=$(grep -c "^Couldn't execute script load_game: script compilation error: \[string \"line\"\]:1: " "$NB_TMP/nightbite.err")
+[ "$errors" -ge 2 ] || fail "expected a compilation error per attempt, got $errors"
+before=$(frames)
+sleep 1
+[ "$(frames)" -gt "$before" ] || fail "the game stopped running after the script error"
+
+# F3 raises new_game again.
+sleep 1.1
+press_key F3
+sleep 0.5
+[ "$(grep -c '^new_game' "$log")" = 2 ] || fail "F3 did not raise new_game once"
+
+count=$(grep -c '^save_game' "$log")
+press_key Escape
+rc=$(wait_exit 20)
+[ "$rc" = 0 ] || fail "exit status $rc"
+[ "$(grep -c '^save_game' "$log")" = $((count + 1)) ] || fail "Escape did not raise save_game once"
+echo "script_events: ok"
