@@ -40,7 +40,7 @@ void writeGunSight(const std::string& outDir) {
             }
         }
     }
-    pic.save(outDir + "/gunsight.png");
+    pic.save(outDir + "/gunsight.dds");
 }
 
 // The meter's frame: a light rounded rim around a dark see-through well with
@@ -68,7 +68,7 @@ void writeMeterFrame(const std::string& outDir) {
         for (int x = int(rim); x < int(rim) + 7; ++x)
             pic.blend(x, y, {0.85f, 0.85f, 0.88f, 0.8f}, 1);
     }
-    pic.save(outDir + "/blood_meter_frame.png");
+    pic.save(outDir + "/blood_meter_frame.dds");
 }
 
 // The bar: dark red at its sides, bright in the middle, like a glass tube of
@@ -84,12 +84,12 @@ void writeBloodBar(const std::string& outDir) {
             pic.at(x, y) = {0.35f + 0.55f * shade + 0.3f * shine, 0.02f + 0.3f * shine,
                             0.03f + 0.3f * shine, 0.92f};
     }
-    pic.save(outDir + "/blood_bar.png");
+    pic.save(outDir + "/blood_bar.dds");
 }
 
 void writeHudTextures(const std::string& outDir) {
     // The read-outs' backing: plain dark, 40 % opaque.
-    Picture(4, 4, {0, 0, 0, 0.4f}).save(outDir + "/hud_backdrop.png");
+    Picture(4, 4, {0, 0, 0, 0.4f}).save(outDir + "/hud_backdrop.dds");
     writeGunSight(outDir);
     writeMeterFrame(outDir);
     writeBloodBar(outDir);

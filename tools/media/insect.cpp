@@ -197,7 +197,7 @@ void writeWingTexture(const std::string& outDir) {
             pic.blend(x, y, fringe, std::clamp(2.0f - edge, 0.0f, 1.0f));
         }
     }
-    pic.save(outDir + "/mosquito_wing.png");
+    pic.save(outDir + "/mosquito_wing.dds");
 }
 
 // Pale rings between dark scales, for the abdomen and the legs (tiled along
@@ -212,7 +212,7 @@ void writeBandTextures(const std::string& outDir) {
             for (int x = 0; x < pic.width(); ++x)
                 pic.at(x, y) = {g, g * 0.97f, g * 0.92f, 1};
         }
-        pic.save(outDir + (faint ? "/mosquito_bands_faint.png" : "/mosquito_bands.png"), false);
+        pic.save(outDir + (faint ? "/mosquito_bands_faint.dds" : "/mosquito_bands.dds"));
     }
 }
 

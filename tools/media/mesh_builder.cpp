@@ -8,6 +8,18 @@ namespace media {
 using Ogre::Vector2;
 using Ogre::Vector3;
 
+namespace {
+
+// Meshes and skeletons built here are filled in by hand; loading them through
+// this loader only marks them loaded, so that unloading frees their parts.
+class FilledByHand : public Ogre::ManualResourceLoader {
+public:
+    void loadResource(Ogre::Resource*) override {}
+};
+FilledByHand filledByHand;
+
+} // namespace
+
 Ogre::Quaternion rotX(float degrees) {
     return Ogre::Quaternion(Ogre::Degree(degrees), Vector3::UNIT_X);
 }
@@ -161,7 +173,9 @@ size_t MeshBuilder::triangleCount() const {
 void MeshBuilder::write(const std::string& outDir, const std::string& name,
                         SkeletonBuilder* skeleton) const {
     auto& buffers = Ogre::HardwareBufferManager::getSingleton();
-    Ogre::MeshPtr mesh = Ogre::MeshManager::getSingleton().createManual(name, Ogre::RGN_DEFAULT);
+    Ogre::MeshPtr mesh =
+        Ogre::MeshManager::getSingleton().createManual(name, Ogre::RGN_DEFAULT, &filledByHand);
+    mesh->load();
 
     // Positions and normals in one buffer, texture coordinates in another:
     // software skinning replaces the first buffer with its own blended copy,
@@ -235,8 +249,9 @@ void MeshBuilder::write(const std::string& outDir, const std::string& name,
 }
 
 SkeletonBuilder::SkeletonBuilder(const std::string& name, float unit)
-    : name_(name), unit(unit),
-      skel(Ogre::SkeletonManager::getSingleton().create(name, Ogre::RGN_DEFAULT, true)) {
+    : name_(name), unit(unit), skel(Ogre::SkeletonManager::getSingleton().create(
+                                   name, Ogre::RGN_DEFAULT, true, &filledByHand)) {
+    skel->load();
     // Several animations may play at once (a person slaps while walking):
     // each adds its own turn instead of being averaged down by the others.
     skel->setBlendMode(Ogre::ANIMBLEND_CUMULATIVE);

@@ -1,5 +1,10 @@
-// An RGBA picture drawn pixel by pixel and saved as PNG through the engine's
-// image codec, for the generated textures.
+// An RGBA picture drawn pixel by pixel and saved through the engine's own
+// image code, for the generated textures.
+//
+// Pictures are written as uncompressed DDS, which the engine core reads and
+// writes itself. Its PNG path goes through the STBI plug-in, which releases
+// the pixel memory with the wrong deallocator (malloc against delete[]); the
+// sanitizer build of the tool and of the tests stops on that.
 #pragma once
 #include <Ogre.h>
 
@@ -38,21 +43,19 @@ public:
         d.a = a;
     }
 
-    void save(const std::string& path, bool withAlpha = true) const {
-        int channels = withAlpha ? 4 : 3;
-        std::vector<uint8_t> bytes(pixels.size() * size_t(channels));
+    // path should end in ".dds".
+    void save(const std::string& path) const {
+        std::vector<uint8_t> bytes(pixels.size() * 4);
         auto toByte = [](float v) { return uint8_t(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
         for (size_t i = 0; i < pixels.size(); ++i) {
-            uint8_t* p = &bytes[i * size_t(channels)];
+            uint8_t* p = &bytes[i * 4];
             p[0] = toByte(pixels[i].r);
             p[1] = toByte(pixels[i].g);
             p[2] = toByte(pixels[i].b);
-            if (withAlpha)
-                p[3] = toByte(pixels[i].a);
+            p[3] = toByte(pixels[i].a);
         }
         Ogre::Image image;
-        image.loadDynamicImage(bytes.data(), uint32_t(w), uint32_t(h), 1,
-                               withAlpha ? Ogre::PF_BYTE_RGBA : Ogre::PF_BYTE_RGB);
+        image.loadDynamicImage(bytes.data(), uint32_t(w), uint32_t(h), 1, Ogre::PF_BYTE_RGBA);
         image.save(path);
     }
 

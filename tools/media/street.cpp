@@ -79,7 +79,7 @@ void writeRoadTexture(const std::string& outDir) {
                 g = 0.85f;
             pic.at(x, y) = {g, g, g * 1.03f, 1};
         }
-    pic.save(outDir + "/street_road.png", false);
+    pic.save(outDir + "/street_road.dds");
 }
 
 // Square paving slabs, two by two per texture, with dark joints.
@@ -95,7 +95,7 @@ void writePavementTexture(const std::string& outDir) {
             float g = joint ? 0.35f : slab[(y / 64) * 2 + x / 64] + 0.05f * noise.next();
             pic.at(x, y) = {g, g * 0.97f, g * 0.92f, 1};
         }
-    pic.save(outDir + "/street_pavement.png", false);
+    pic.save(outDir + "/street_pavement.dds");
 }
 
 void fillRect(Picture& pic, int x0, int y0, int x1, int y1, Rgba c) {
@@ -133,7 +133,7 @@ void writeFacadeTexture(const std::string& outDir) {
     int top = 2 * floorHeight;
     fillRect(pic, 104, top + 22, 152, 256, frame);
     fillRect(pic, 108, top + 26, 148, 256, door);
-    pic.save(outDir + "/house_facade.png", false);
+    pic.save(outDir + "/house_facade.dds");
 }
 
 void writeStreet(const std::string& outDir) {
