@@ -37,7 +37,9 @@ struct StreetScene {
 StreetScene makeStreet() {
     StreetScene scene;
     std::mt19937 rng(1234);
-    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
     auto add = [&](double x, double y, double z, double sx, double sy, double sz, double angle) {
         ZoneBox b;
         b.origin[0] = float(x);
@@ -67,11 +69,21 @@ StreetScene makeStreet() {
         const double x = uniform(0, length);
         const double z = side * uniform(6, 11.5);
         switch (kind) {
-        case 0: add(x, 0, z, 2, 0.5, 0.6, uniform(0, 1) < 0.8 ? 0 : uniform(-pi, pi)); break;
-        case 1: add(x, 0, z, 0.6, 1, 0.6, 0); break;
-        case 2: add(x, 0, z, 0.3, 5, 0.3, 0); break;
-        case 3: add(x, 0, z, 3, 2.5, 2, uniform(-0.3, 0.3)); break;
-        default: add(x, 0, side * uniform(2, 5), 4.5, 1.5, 1.8, uniform(-0.1, 0.1)); break;
+        case 0:
+            add(x, 0, z, 2, 0.5, 0.6, uniform(0, 1) < 0.8 ? 0 : uniform(-pi, pi));
+            break;
+        case 1:
+            add(x, 0, z, 0.6, 1, 0.6, 0);
+            break;
+        case 2:
+            add(x, 0, z, 0.3, 5, 0.3, 0);
+            break;
+        case 3:
+            add(x, 0, z, 3, 2.5, 2, uniform(-0.3, 0.3));
+            break;
+        default:
+            add(x, 0, side * uniform(2, 5), 4.5, 1.5, 1.8, uniform(-0.1, 0.1));
+            break;
         }
     }
     scene.boxes.resize(1024);
@@ -86,8 +98,8 @@ StreetScene makeStreet() {
     for (int i = 0; i < kMovers; ++i) {
         const double side = uniform(0, 1) < 0.5 ? 1 : -1;
         const double z = uniform(0, 1) < 0.85 ? side * uniform(5.5, 12) : uniform(-12, 12);
-        scene.movers.emplace_back(float(uniform(0, length)), float(uniform(0, 1) < 0.9 ? 0.8 : uniform(0, 3)),
-                                  float(z));
+        scene.movers.emplace_back(float(uniform(0, length)),
+                                  float(uniform(0, 1) < 0.9 ? 0.8 : uniform(0, 3)), float(z));
     }
     return scene;
 }
@@ -167,7 +179,7 @@ public:
         for (const Run& run : runs) {
             const double toNs = run.time_unit == benchmark::kMicrosecond   ? 1e3
                                 : run.time_unit == benchmark::kMillisecond ? 1e6
-                                                                            : 1.0;
+                                                                           : 1.0;
             const Times t{run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs};
             const std::string& name = run.run_name.function_name;
             if (run.run_type != Run::RT_Aggregate)

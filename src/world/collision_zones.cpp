@@ -99,7 +99,9 @@ int collisionZoneCount() {
     return n;
 }
 
-const LandingZone& landingZone(int id) { return landingZones.at(id); }
+const LandingZone& landingZone(int id) {
+    return landingZones.at(id);
+}
 
 // ---- Script functions ------------------------------------------------------
 
@@ -108,7 +110,9 @@ namespace {
 using namespace world_script;
 
 // Answers nothing at all: a script that assigns the call gets nil.
-int getCollisionZones(lua_State*) { return 0; }
+int getCollisionZones(lua_State*) {
+    return 0;
+}
 
 // Numbers are stored as given, NaN and infinities included: such a zone can
 // only contain nothing or an unbounded region, and the push-out never turns

@@ -20,8 +20,10 @@ bool equalsCorner(const float corner[3], const Ogre::Vector3& p) {
 } // namespace
 
 bool isInsideTrigger(const Trigger& t, const Ogre::Vector3& p) {
-    const bool aboveMin = equalsCorner(t.min, p) || (t.min[0] < p.x && t.min[1] < p.y && t.min[2] < p.z);
-    const bool belowMax = equalsCorner(t.max, p) || (p.x < t.max[0] && p.y < t.max[1] && p.z < t.max[2]);
+    const bool aboveMin =
+        equalsCorner(t.min, p) || (t.min[0] < p.x && t.min[1] < p.y && t.min[2] < p.z);
+    const bool belowMax =
+        equalsCorner(t.max, p) || (p.x < t.max[0] && p.y < t.max[1] && p.z < t.max[2]);
     return aboveMin && belowMax;
 }
 
@@ -87,7 +89,9 @@ void destroyTrigger(const std::string& name) {
         triggers[t->slot].reset();
 }
 
-int triggerCount() { return triggersUsed; }
+int triggerCount() {
+    return triggersUsed;
+}
 
 void clearTriggers() {
     for (auto& t : triggers)

@@ -98,7 +98,9 @@ namespace {
 
 using namespace world_script;
 
-WorldObject* checkObject(lua_State* L, int arg) { return findWorldObject(checkName(L, arg)); }
+WorldObject* checkObject(lua_State* L, int arg) {
+    return findWorldObject(checkName(L, arg));
+}
 
 void pushVector(lua_State* L, const Ogre::Vector3& v) {
     const double values[3] = {v.x, v.y, v.z};

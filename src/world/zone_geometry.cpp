@@ -13,7 +13,9 @@ constexpr double kMaxCells = 65536;
 constexpr double kMaxCellsPerAxis = 4096;
 constexpr double kMaxCellsPerZone = 1024;
 
-bool isFinite(double v) { return std::isfinite(v); }
+bool isFinite(double v) {
+    return std::isfinite(v);
+}
 
 } // namespace
 
@@ -103,9 +105,7 @@ void ZoneIndex::rebuild() {
     // Counting pass, then a filling pass in slot order, so that each cell's
     // list comes out sorted by slot.
     auto span = [&](const Entry& e, int& x0, int& x1, int& z0, int& z1) {
-        auto clampIndex = [](double f, int n) {
-            return f <= 0 ? 0 : f >= n - 1 ? n - 1 : int(f);
-        };
+        auto clampIndex = [](double f, int n) { return f <= 0 ? 0 : f >= n - 1 ? n - 1 : int(f); };
         x0 = clampIndex((e.cx - e.r - minX_) * invCell_, nx_);
         x1 = clampIndex((e.cx + e.r - minX_) * invCell_, nx_);
         z0 = clampIndex((e.cz - e.r - minZ_) * invCell_, nz_);

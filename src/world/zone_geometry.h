@@ -39,12 +39,25 @@ inline bool pushOutOfZone(const ZoneBox& z, double c, double s, float q[3], bool
             face = i;
     onTop = false;
     switch (face) {
-    case 0: lx = sx; break;
-    case 1: lx = 0; break;
-    case 2: ly = sy; onTop = true; break;
-    case 3: ly = 0; break;
-    case 4: lz = sz; break;
-    default: lz = 0; break;
+    case 0:
+        lx = sx;
+        break;
+    case 1:
+        lx = 0;
+        break;
+    case 2:
+        ly = sy;
+        onTop = true;
+        break;
+    case 3:
+        ly = 0;
+        break;
+    case 4:
+        lz = sz;
+        break;
+    default:
+        lz = 0;
+        break;
     }
     q[0] = float(double(z.origin[0]) + lx * c + lz * s);
     q[1] = float(double(z.origin[1]) + ly);
@@ -76,7 +89,7 @@ private:
         // coordinates; rejecting outside it never changes a result.
         double cx = 0, cz = 0, r = 0, r2 = 0;
         bool used = false;
-        bool inert = false; // can contain no point at all
+        bool inert = false;   // can contain no point at all
         bool bounded = false; // the circle is finite
     };
 

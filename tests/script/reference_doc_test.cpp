@@ -76,7 +76,6 @@ TEST(ScriptingReference, DocumentsExactlyTheRegisteredFunctions) {
     for (const std::string& name : documented)
         EXPECT_TRUE(registeredSet.count(name) || kDocumentedButNotYetRegistered.count(name))
             << name << " is documented but not registered";
-
 }
 
 TEST(ScriptingReference, DescribesEveryEventAndItsArguments) {

@@ -201,17 +201,23 @@ std::string describeLuaValue(lua_State* L, int idx) {
     idx = idx < 0 ? lua_gettop(L) + idx + 1 : idx;
     std::string out;
     switch (lua_type(L, idx)) {
-    case LUA_TNIL: return "nil";
-    case LUA_TBOOLEAN: return lua_toboolean(L, idx) ? "true" : "false";
-    case LUA_TNUMBER: describeNumber(out, lua_tonumber(L, idx)); return out;
+    case LUA_TNIL:
+        return "nil";
+    case LUA_TBOOLEAN:
+        return lua_toboolean(L, idx) ? "true" : "false";
+    case LUA_TNUMBER:
+        describeNumber(out, lua_tonumber(L, idx));
+        return out;
     case LUA_TSTRING: {
         std::size_t n = 0;
         const char* s = lua_tolstring(L, idx, &n);
         describeString(out, s, n);
         return out;
     }
-    case LUA_TTABLE: break;
-    default: return lua_typename(L, lua_type(L, idx));
+    case LUA_TTABLE:
+        break;
+    default:
+        return lua_typename(L, lua_type(L, idx));
     }
     // The sequence 1..n first, then every other key described and sorted.
     const int n = static_cast<int>(lua_objlen(L, idx));
@@ -228,7 +234,8 @@ std::string describeLuaValue(lua_State* L, int idx) {
                                 lua_tonumber(L, -2) <= n &&
                                 lua_tonumber(L, -2) == std::floor(lua_tonumber(L, -2));
         if (!inSequence) {
-            std::string key = lua_type(L, -2) == LUA_TSTRING ? lua_tostring(L, -2) : "[" + describeLuaValue(L, -2) + "]";
+            std::string key = lua_type(L, -2) == LUA_TSTRING ? lua_tostring(L, -2)
+                                                             : "[" + describeLuaValue(L, -2) + "]";
             others.push_back(key + "=" + describeLuaValue(L, -1));
         }
         lua_pop(L, 1);

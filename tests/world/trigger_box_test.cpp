@@ -25,8 +25,8 @@ TEST(TriggerBox, InsideStrictlyAndAtItsTwoCornersOnly) {
     EXPECT_TRUE(isInsideTrigger(t, {0, 0, 0})) << "min corner";
     EXPECT_TRUE(isInsideTrigger(t, {2, 3, 4})) << "max corner";
     // Faces, edges and the other six corners are outside.
-    const Ogre::Vector3 outside[] = {{0, 1, 1}, {2, 1, 1}, {1, 0, 1}, {1, 3, 1}, {1, 1, 0},
-                                     {1, 1, 4}, {0, 0, 1}, {2, 3, 1}, {2, 0, 0}, {0, 3, 4},
+    const Ogre::Vector3 outside[] = {{0, 1, 1}, {2, 1, 1},  {1, 0, 1}, {1, 3, 1}, {1, 1, 0},
+                                     {1, 1, 4}, {0, 0, 1},  {2, 3, 1}, {2, 0, 0}, {0, 3, 4},
                                      {2, 0, 4}, {-1, 1, 1}, {1, 1, 5}};
     for (const Ogre::Vector3& p : outside)
         EXPECT_FALSE(isInsideTrigger(t, p)) << p;

@@ -162,8 +162,7 @@ TEST_F(TriggerTest, CreateReadsItsArgumentsFromTheLastToTheFirst) {
 }
 
 TEST_F(TriggerTest, The513thTriggerIsRefusedAndChangesNothing) {
-    ASSERT_EQ(run("for i = 1, 512 do create_trigger('t' .. i, 0, 0, 0, 2, 2, 2, 'count') end"),
-              "");
+    ASSERT_EQ(run("for i = 1, 512 do create_trigger('t' .. i, 0, 0, 0, 2, 2, 2, 'count') end"), "");
     EXPECT_EQ(run("create_trigger('extra', 0, 0, 0, 2, 2, 2, 'count')\nreached = true"),
               scriptError("Too many triggers"));
     EXPECT_EQ(show("reached"), "nil");

@@ -182,8 +182,8 @@ TEST_F(WorldObjectTest, OrientationIsNineNumbersColumnByColumn) {
                   "set_world_object_orientation('a', 0, 0, -1, 0, 1, 0, 1, 0, 0)"),
               "");
     const Ogre::Quaternion q = sceneManager->getSceneNode("a")->getOrientation();
-    EXPECT_TRUE(q.equals(Ogre::Quaternion(Ogre::Degree(90), Ogre::Vector3::UNIT_Y),
-                         Ogre::Degree(0.01f)))
+    EXPECT_TRUE(
+        q.equals(Ogre::Quaternion(Ogre::Degree(90), Ogre::Vector3::UNIT_Y), Ogre::Degree(0.01f)))
         << q;
     EXPECT_EQ(show("(function() local t = get_world_object_orientation('a')\n"
                    "  for i = 1, 9 do t[i] = math.floor(t[i] * 1000 + 0.5) / 1000 end\n"
@@ -235,7 +235,8 @@ TEST_F(WorldObjectTest, ScaleToBoxSizeMultipliesAndLeavesFlatAxesAlone) {
     ASSERT_EQ(run("local b = get_world_object_bbox('bench')\n"
                   "set_world_object_scale_bbox('bench', 2 * b[1], b[2], 3 * b[3])"),
               "");
-    EXPECT_EQ(show("get_world_object_scale('bench')"), "{4, 1, 9}") << "relative to the current scale";
+    EXPECT_EQ(show("get_world_object_scale('bench')"), "{4, 1, 9}")
+        << "relative to the current scale";
 
     // The poster has no depth: z cannot be scaled to a size and stays.
     EXPECT_EQ(show("get_world_object_bbox('poster')"), "{1, 1.5, 0}");
@@ -252,7 +253,9 @@ TEST_F(WorldObjectTest, TheCollisionFlagStartsFalseAndFollowsLuaTruth) {
         ASSERT_EQ(run(std::string("set_world_object_bbox_collisions('a', ") + value + ")"), "");
         EXPECT_EQ(show("get_world_object_bbox_collisions('a')"), stored) << value;
     }
-    ASSERT_EQ(run("set_world_object_bbox_collisions('a', true)\nset_world_object_bbox_collisions('a')"), "");
+    ASSERT_EQ(
+        run("set_world_object_bbox_collisions('a', true)\nset_world_object_bbox_collisions('a')"),
+        "");
     EXPECT_EQ(show("get_world_object_bbox_collisions('a')"), "false") << "a missing flag is false";
 }
 
@@ -290,7 +293,8 @@ TEST_F(WorldObjectTest, NonFiniteNumbersAreRefusedAndTheSceneStaysSound) {
     EXPECT_EQ(run("set_world_object_scale_bbox('a', 1, 1, 0/0)"),
               badArgument(4, "set_world_object_scale_bbox", finite));
     EXPECT_EQ(run("yaw_world_object('a', math.huge)"), badArgument(2, "yaw_world_object", finite));
-    EXPECT_EQ(run("roll_world_object('a', -math.huge)"), badArgument(2, "roll_world_object", finite));
+    EXPECT_EQ(run("roll_world_object('a', -math.huge)"),
+              badArgument(2, "roll_world_object", finite));
     EXPECT_EQ(run("pitch_world_object('a', 0/0)"), badArgument(2, "pitch_world_object", finite));
     // Finite entries near the float limit whose rotation would not be finite.
     EXPECT_EQ(run("set_world_object_orientation('a', 3e38, 3e38, -3e38, -3e38, 3e38, 3e38, 3e38, "

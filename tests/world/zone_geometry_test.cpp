@@ -96,8 +96,8 @@ TEST_F(ZoneIndexTest, TieOrderAfterFarXIsNearXThenTopThenBottomThenFarZThenNearZ
 
 TEST_F(ZoneIndexTest, PointsOnFacesEdgesAndCornersAreOutside) {
     index.set(0, box(1, 2, 3, 4, 5, 6));
-    const float probes[][3] = {{1, 4, 5}, {5, 4, 5}, {3, 2, 5}, {3, 7, 5},  {3, 4, 3},
-                               {3, 4, 9}, {1, 2, 5}, {5, 7, 9}, {1, 2, 3},  {5, 4, 9}};
+    const float probes[][3] = {{1, 4, 5}, {5, 4, 5}, {3, 2, 5}, {3, 7, 5}, {3, 4, 3},
+                               {3, 4, 9}, {1, 2, 5}, {5, 7, 9}, {1, 2, 3}, {5, 4, 9}};
     for (const auto& p : probes)
         EXPECT_FALSE(resolveWith(index, p[0], p[1], p[2]).hit)
             << p[0] << "," << p[1] << "," << p[2];
@@ -193,13 +193,17 @@ struct Scene {
     }
 };
 
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 class SceneMaker {
 public:
     explicit SceneMaker(unsigned seed) : rng(seed) {}
 
-    double uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); }
+    double uniform(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    }
     int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 
     double angle() {
@@ -235,10 +239,7 @@ public:
         for (int i = 0; i < 3; ++i) {
             const double size = z.size[i] > 0 && std::isfinite(z.size[i]) ? z.size[i] : 1.0;
             const int where = below(5);
-            l[i] = where == 0   ? 0
-                   : where == 1 ? size
-                   : where == 2 ? size / 2.0
-                                : uniform(0, size);
+            l[i] = where == 0 ? 0 : where == 1 ? size : where == 2 ? size / 2.0 : uniform(0, size);
         }
         const double c = std::cos(z.angle), s = std::sin(z.angle);
         p[0] = float(z.origin[0] + l[0] * c + l[2] * s);

@@ -15,8 +15,8 @@ struct ReferenceZone {
 
 using ReferenceZones = std::array<ReferenceZone, 1024>;
 
-inline bool referenceResolve(const ReferenceZones& zones, const float position[3], float corrected[3],
-                             bool& onTop) {
+inline bool referenceResolve(const ReferenceZones& zones, const float position[3],
+                             float corrected[3], bool& onTop) {
     float q[3] = {position[0], position[1], position[2]};
     bool touched = false;
     for (const ReferenceZone& z : zones) {
@@ -46,12 +46,25 @@ inline bool referenceResolve(const ReferenceZones& zones, const float position[3
             }
         }
         switch (face) {
-        case 0: lx = sx; break;
-        case 1: lx = 0; break;
-        case 2: ly = sy; onTop = true; break;
-        case 3: ly = 0; break;
-        case 4: lz = sz; break;
-        case 5: lz = 0; break;
+        case 0:
+            lx = sx;
+            break;
+        case 1:
+            lx = 0;
+            break;
+        case 2:
+            ly = sy;
+            onTop = true;
+            break;
+        case 3:
+            ly = 0;
+            break;
+        case 4:
+            lz = sz;
+            break;
+        case 5:
+            lz = 0;
+            break;
         }
         const double wx = z.origin[0] + lx * c + lz * s;
         const double wy = z.origin[1] + ly;

@@ -82,19 +82,25 @@ TEST_F(ZoneScriptTest, GetCollisionZonesGivesNoValueAtAll) {
 TEST_F(ZoneScriptTest, ArgumentsAreCheckedInOrder) {
     EXPECT_EQ(run("add_collision_zone({}, 'x')"),
               scriptError("bad argument #1 to 'add_collision_zone' (string expected, got table)"));
-    EXPECT_EQ(run("add_collision_zone('a', 0, 0, 0, 1, 1, 1)"),
-              scriptError("bad argument #8 to 'add_collision_zone' (number expected, got no value)"));
-    EXPECT_EQ(run("remove_collision_zone()"),
-              scriptError("bad argument #1 to 'remove_collision_zone' (string expected, got no value)"));
+    EXPECT_EQ(
+        run("add_collision_zone('a', 0, 0, 0, 1, 1, 1)"),
+        scriptError("bad argument #8 to 'add_collision_zone' (number expected, got no value)"));
+    EXPECT_EQ(
+        run("remove_collision_zone()"),
+        scriptError("bad argument #1 to 'remove_collision_zone' (string expected, got no value)"));
     // Landing zones read argument 2 before argument 1.
-    EXPECT_EQ(run("create_landing_zone('x', 'y', 0, 0, 0)"),
-              scriptError("bad argument #2 to 'create_landing_zone' (number expected, got string)"));
-    EXPECT_EQ(run("create_landing_zone('x', 1, 0, 0, 0)"),
-              scriptError("bad argument #1 to 'create_landing_zone' (number expected, got string)"));
-    EXPECT_EQ(run("create_landing_zone(1, 1, 0, 0)"),
-              scriptError("bad argument #5 to 'create_landing_zone' (number expected, got no value)"));
-    EXPECT_EQ(run("destroy_landing_zone('one')"),
-              scriptError("bad argument #1 to 'destroy_landing_zone' (number expected, got string)"));
+    EXPECT_EQ(
+        run("create_landing_zone('x', 'y', 0, 0, 0)"),
+        scriptError("bad argument #2 to 'create_landing_zone' (number expected, got string)"));
+    EXPECT_EQ(
+        run("create_landing_zone('x', 1, 0, 0, 0)"),
+        scriptError("bad argument #1 to 'create_landing_zone' (number expected, got string)"));
+    EXPECT_EQ(
+        run("create_landing_zone(1, 1, 0, 0)"),
+        scriptError("bad argument #5 to 'create_landing_zone' (number expected, got no value)"));
+    EXPECT_EQ(
+        run("destroy_landing_zone('one')"),
+        scriptError("bad argument #1 to 'destroy_landing_zone' (number expected, got string)"));
     EXPECT_EQ(collisionZoneCount(), 0);
     EXPECT_FALSE(landingZone(1).inUse);
 }
@@ -123,10 +129,12 @@ TEST_F(ZoneScriptTest, DestroyingALandingZoneChecksTheTruncatedId) {
               scriptError("Invalid landing zone id 128 specified"));
     EXPECT_EQ(run("destroy_landing_zone(-3.9)"),
               scriptError("Invalid landing zone id -3 specified"));
-    EXPECT_EQ(run("destroy_landing_zone(0.99)"), scriptError("Invalid landing zone id 0 specified"));
+    EXPECT_EQ(run("destroy_landing_zone(0.99)"),
+              scriptError("Invalid landing zone id 0 specified"));
     EXPECT_EQ(run("destroy_landing_zone(1e10)"),
               scriptError("Invalid landing zone id 10000000000 specified"));
-    EXPECT_EQ(run("destroy_landing_zone(0/0)"), scriptError("Invalid landing zone id nan specified"));
+    EXPECT_EQ(run("destroy_landing_zone(0/0)"),
+              scriptError("Invalid landing zone id nan specified"));
     EXPECT_EQ(run("destroy_landing_zone(-math.huge)"),
               scriptError("Invalid landing zone id -inf specified"));
     EXPECT_TRUE(landingZone(0).inUse) << "the ground plane stays";
@@ -152,8 +160,9 @@ TEST_F(ZoneScriptTest, NonFiniteNumbersAreStoredAndPushNothingAstray) {
 }
 
 TEST_F(ZoneScriptTest, ResetFreesEverythingButTheGround) {
-    ASSERT_EQ(run("add_collision_zone('a', 0, 0, 0, 2, 2, 2, 0)\ncreate_landing_zone(0, 0, 0, 1, 1)"),
-              "");
+    ASSERT_EQ(
+        run("add_collision_zone('a', 0, 0, 0, 2, 2, 2, 0)\ncreate_landing_zone(0, 0, 0, 1, 1)"),
+        "");
     resetZones();
     EXPECT_EQ(collisionZoneCount(), 0);
     EXPECT_EQ(push(1, 1, 1), "none");

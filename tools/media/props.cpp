@@ -50,7 +50,8 @@ public:
         // Exact bounds, without the engine's padding: scripts read them back
         // as the prop's size.
         mesh->_setBounds(box, false);
-        mesh->_setBoundingSphereRadius(std::max(box.getMaximum().length(), box.getMinimum().length()));
+        mesh->_setBoundingSphereRadius(
+            std::max(box.getMaximum().length(), box.getMinimum().length()));
         Ogre::MeshSerializer().exportMesh(mesh.get(), outDir + "/" + file);
         Ogre::MeshManager::getSingleton().remove(mesh);
     }
