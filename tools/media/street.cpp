@@ -3,8 +3,9 @@
 //    wide along Z (|x| < 300) between pavements.
 //  - "house.mesh": a three-storey house, 1000 wide (x), 600 deep (z), 900
 //    high; origin at the middle of its ground plan, front (door) facing +Z.
-//  - "lamp.mesh": a street lamp 520 high; origin at the foot of the post, the
-//    arm and light reaching 140 along +Z.
+//  - "lamp.mesh": a street lamp 520 high; origin at the foot of the post
+//    (44 across); the arm reaches along +Z, the light hangs 140 out and the
+//    lamp head ends 170 out.
 // Sizes are in the game's units, where a person stands 180 tall.
 #include "media.h"
 #include "mesh_builder.h"
