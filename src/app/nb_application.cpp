@@ -3,12 +3,16 @@
 #include "app/frame_listener.h"
 #include "app/player_camera.h"
 #include "app/scene_setup.h"
+#include "audio/microphone_level.h"
+#include "audio/sound_manager.h"
+#include "audio/sound_output.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "util/message_box.h"
+#include "world/collision_zones.h"
 
 #include <Bites/OgreBitesConfigDialog.h>
 #include <Ogre.h>
@@ -108,7 +112,16 @@ bool NBApplication::setup() {
     // 10. Player, 11. display.
     player = new Player();
     hud = new Hud();
-    // [wire: audio] 12-17. sound manager, capture settings, sound output
+    // 12-15. The microphone: its worker thread, format, device and start.
+    // Failures are shown and contained there; the game goes on without lift.
+    soundManager = new SoundManager();
+    microphoneLevelSource = &soundManager->level;
+    configureCapture();
+    applyCaptureSettings();
+    startCapture();
+    // 16-17. The street ambience; without a device or file the game is silent.
+    soundOutput = new SoundOutput();
+    soundOutput->playBackground();
     return true;
 }
 
@@ -116,7 +129,7 @@ void NBApplication::run() {
     if (!setup())
         return;
     initScriptHost();
-    // [wire: zones] resetZones
+    resetZones();
     clearNpcTable();
     runScript("new_game", nullptr);
     root->startRendering();
@@ -144,6 +157,16 @@ void buildScene(Ogre::SceneManager* scene) {
                       16, 16, -1, Ogre::ResourceGroupManager::DEFAULT_RESOURCE_GROUP_NAME);
 }
 
+// The worker is stopped and joined before the microphone closes, so the game
+// ends cleanly instead of with a thread still analysing a closed device.
+void stopSound() {
+    microphoneLevelSource = nullptr;
+    delete soundManager;
+    soundManager = nullptr;
+    delete soundOutput;
+    soundOutput = nullptr;
+}
+
 int runGame() {
     std::unique_ptr<NBApplication> app;
     try {
@@ -157,6 +180,7 @@ int runGame() {
     try {
         app->run();
         runScript("save_game", "file", "test", nullptr);
+        stopSound();
     } catch (const Ogre::Exception& e) {
         showMessageBox("An exception has occurred!", e.what(), BoxIcon::Error);
         return 1;

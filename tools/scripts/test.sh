@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Nightbite needs, builds it with its tests, and runs the whole
 # suite: every tier, then the pure and headless tiers again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the audio threads under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/scripts/install-deps.sh
@@ -16,3 +17,9 @@ cmake --build build-asan -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest -j2 -L 'pure|headless' --output-on-failure)
+
+# The audio worker, the capture callback and a frame-loop reader under
+# ThreadSanitizer.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DNB_TSAN=ON -DNB_BUILD_BENCH=OFF > /dev/null
+cmake --build build-tsan -j2 --target nb_tests_audio_device
+(cd build-tsan && ctest -L tsan --output-on-failure)
