@@ -11,8 +11,10 @@ namespace {
 
 class PropBuilder {
 public:
-    explicit PropBuilder(const std::string& name) : object(name) {
-        object.begin("BaseWhite", Ogre::RenderOperation::OT_TRIANGLE_LIST);
+    // The street has one grey sun and no ambient light, so each prop's
+    // material carries some light of its own (nightbite_props.material).
+    PropBuilder(const std::string& name, const std::string& material) : object(name) {
+        object.begin(material, Ogre::RenderOperation::OT_TRIANGLE_LIST);
     }
 
     // An axis-aligned block with flat-shaded faces, wound outwards.
@@ -65,20 +67,20 @@ private:
 void writeProps(const std::string& outDir) {
     {
         // One unit on every side, standing on the ground at its centre.
-        PropBuilder b("box");
+        PropBuilder b("box", "Nightbite/Props/Box");
         b.block({-0.5f, 0, -0.5f}, {0.5f, 1, 0.5f});
         b.write(outDir, "box.mesh");
     }
     {
         // A crate with a lid that overhangs a little.
-        PropBuilder b("crate");
+        PropBuilder b("crate", "Nightbite/Props/Crate");
         b.block({-0.4f, 0, -0.4f}, {0.4f, 0.72f, 0.4f});
         b.block({-0.42f, 0.72f, -0.42f}, {0.42f, 0.8f, 0.42f});
         b.write(outDir, "crate.mesh");
     }
     {
         // A bench: seat, back rest and four legs; 2 long, 0.9 high, 0.6 deep.
-        PropBuilder b("bench");
+        PropBuilder b("bench", "Nightbite/Props/Bench");
         b.block({-1, 0.42f, -0.3f}, {1, 0.48f, 0.25f});
         b.block({-1, 0.48f, 0.25f}, {1, 0.9f, 0.3f});
         for (float x : {-0.9f, 0.85f})
@@ -88,7 +90,7 @@ void writeProps(const std::string& outDir) {
     }
     {
         // A poster: a flat sheet, 1 wide and 1.5 high, with no depth.
-        PropBuilder b("poster");
+        PropBuilder b("poster", "Nightbite/Props/Poster");
         b.quad({-0.5f, 0, 0}, {0.5f, 0, 0}, {0.5f, 1.5f, 0}, {-0.5f, 1.5f, 0},
                Ogre::Vector3::UNIT_Z);
         b.quad({0.5f, 0, 0}, {-0.5f, 0, 0}, {-0.5f, 1.5f, 0}, {0.5f, 1.5f, 0},
