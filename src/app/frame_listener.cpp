@@ -19,6 +19,7 @@
 #include <ctime>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -40,6 +41,50 @@ void waitUntilViewable(Ogre::RenderWindow* window, std::size_t handle) {
     }
 }
 
+// Ask the window manager to send a close request instead of killing the
+// game when the player closes the window: the game then ends through
+// windowClosed and still raises "save_game".
+// Returns the close request's atom, or 0 when there is no X window.
+unsigned long acceptCloseRequests(Ogre::RenderWindow* window, std::size_t handle) {
+    Display* display = nullptr;
+    window->getCustomAttribute("XDISPLAY", &display);
+    if (!display || !handle)
+        return 0;
+    Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    Atom* protocols = nullptr;
+    int count = 0;
+    if (XGetWMProtocols(display, static_cast<Window>(handle), &protocols, &count)) {
+        for (int i = 0; i < count; ++i)
+            if (protocols[i] == deleteWindow) {
+                XFree(protocols);
+                return deleteWindow;
+            }
+    }
+    std::vector<Atom> wanted(protocols, protocols + count);
+    if (protocols)
+        XFree(protocols);
+    wanted.push_back(deleteWindow);
+    XSetWMProtocols(display, static_cast<Window>(handle), wanted.data(), int(wanted.size()));
+    XFlush(display);
+    return deleteWindow;
+}
+
+// True when the window manager has asked the window to close. The engine's
+// own message pump does not act on this request.
+bool closeRequested(Ogre::RenderWindow* window, std::size_t handle, unsigned long deleteWindow) {
+    Display* display = nullptr;
+    window->getCustomAttribute("XDISPLAY", &display);
+    if (!display || !deleteWindow)
+        return false;
+    XEvent event;
+    bool requested = false;
+    while (XCheckTypedWindowEvent(display, static_cast<Window>(handle), ClientMessage, &event))
+        if (event.xclient.format == 32 &&
+            static_cast<unsigned long>(event.xclient.data.l[0]) == deleteWindow)
+            requested = true;
+    return requested;
+}
+
 } // namespace
 
 NBFrameListener::NBFrameListener() {
@@ -52,6 +97,8 @@ NBFrameListener::NBFrameListener() {
     std::size_t handle = 0;
     renderWindow->getCustomAttribute("WINDOW", &handle);
     waitUntilViewable(renderWindow, handle);
+    windowHandle = handle;
+    deleteWindowAtom = acceptCloseRequests(renderWindow, handle);
     std::ostringstream text;
     text << handle;
     OIS::ParamList params;
@@ -82,6 +129,8 @@ bool NBFrameListener::hotKey(uint32_t now, const char* event, const char* file) 
 bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     // Ogre's loop does not pump window messages itself; without this no input
     // or window event arrives.
+    if (running && closeRequested(renderWindow, windowHandle, deleteWindowAtom))
+        windowClosed(renderWindow);
     OgreBites::WindowEventUtilities::messagePump();
     if (!running)
         return false;

@@ -4,6 +4,7 @@
 #include <Bites/OgreWindowEventUtilities.h>
 #include <OgreFrameListener.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace OIS {
@@ -30,6 +31,8 @@ private:
     OIS::InputManager* inputSystem = nullptr;
     OIS::Mouse* mouse = nullptr;
     OIS::Keyboard* keyboard = nullptr;
+    std::size_t windowHandle = 0;
+    unsigned long deleteWindowAtom = 0;
     bool running = true;
     uint32_t lastHotKeyTime = 0;
 };
