@@ -3,7 +3,7 @@
 #pragma once
 #include "player/blood_type.h"
 
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 #include <string>
 

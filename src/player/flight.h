@@ -3,7 +3,7 @@
 // the collision test is passed in. PlayerCharacter applies the result to its
 // nodes and animation states; the tests run the rules without an engine.
 #pragma once
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 namespace flight {
 

@@ -6,7 +6,7 @@
 #include "player/flight.h"
 
 #include <OgreQuaternion.h>
-#include <OgreVector3.h>
+#include <OgreVector.h>
 
 #include <cstdint>
 #include <memory>
