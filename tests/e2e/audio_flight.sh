@@ -29,9 +29,7 @@ track_scripts
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN="$NB_TMP/tone.raw" SDL_DISKAUDIOFILE=/dev/null
 start_program nightbite
 id=$(wait_game_window) || fail "no game window"
-read -r wx wy < <(window_origin "$id")
-ww=$(xwininfo -id "$id" | awk '/Width:/ {print $2}')
-wh=$(xwininfo -id "$id" | awk '/Height:/ {print $2}')
+window_geometry "$id"
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
 sleep 6
 read -r x y z axis thrust < <(last)

@@ -174,3 +174,10 @@ press_key() {
     sleep "${2:-0.3}"
     xdotool keyup "$1"
 }
+
+# Sets wx, wy (top-left corner on the screen), ww and wh (size) of a window.
+window_geometry() {
+    read -r wx wy < <(window_origin "$1")
+    ww=$(xwininfo -id "$1" | awk '/Width:/ {print $2}')
+    wh=$(xwininfo -id "$1" | awk '/Height:/ {print $2}')
+}

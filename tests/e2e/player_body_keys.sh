@@ -29,9 +29,7 @@ end
 LUA
 start_program nightbite
 id=$(wait_game_window) || fail "no window titled Nightbite"
-read -r wx wy < <(window_origin "$id")
-ww=$(xwininfo -id "$id" | awk '/Width:/ {print $2}')
-wh=$(xwininfo -id "$id" | awk '/Height:/ {print $2}')
+window_geometry "$id"
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
 sleep 2
 

@@ -9,9 +9,7 @@ create_world_object("ground", "ground.mesh")
 LUA
 start_program nightbite
 id=$(wait_game_window) || fail "no window titled Nightbite"
-read -r wx wy < <(window_origin "$id")
-ww=$(xwininfo -id "$id" | awk '/Width:/ {print $2}')
-wh=$(xwininfo -id "$id" | awk '/Height:/ {print $2}')
+window_geometry "$id"
 # The cursor in the middle: no pitch, no bank, no turn.
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
 
