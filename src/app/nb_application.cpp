@@ -146,7 +146,8 @@ Ogre::Viewport* setupViewport(Ogre::RenderTarget* target, Ogre::Camera* camera) 
 void buildScene(Ogre::SceneManager* scene) {
     Ogre::Light* sun = scene->createLight("SunLight");
     sun->setType(Ogre::Light::LT_DIRECTIONAL);
-    // The direction is given unnormalised, as the scene has always had it.
+    // The light hangs on a node that points it along (0.5, -1, 1); the node
+    // keeps the direction normalised, which a directional light does not mind.
     Ogre::SceneNode* sunNode = scene->getRootSceneNode()->createChildSceneNode();
     sunNode->attachObject(sun);
     sunNode->setDirection(Ogre::Vector3(0.5f, -1.0f, 1.0f), Ogre::Node::TS_WORLD);
@@ -181,7 +182,9 @@ int runGame() {
         app->run();
         runScript("save_game", "file", "test", nullptr);
         stopSound();
-    } catch (const Ogre::Exception& e) {
+    } catch (const std::exception& e) {
+        // Engine errors, and anything else a library throws: one box and a
+        // failure status, never an abort.
         showMessageBox("An exception has occurred!", e.what(), BoxIcon::Error);
         return 1;
     }
