@@ -27,9 +27,7 @@ namespace {
 // a grab on a window that is not yet on screen fails without a word: keys
 // would then go wherever the pointer happens to be. Wait (briefly) until the
 // new window is viewable.
-void waitUntilViewable(Ogre::RenderWindow* window, std::size_t handle) {
-    Display* display = nullptr;
-    window->getCustomAttribute("XDISPLAY", &display);
+void waitUntilViewable(Display* display, std::size_t handle) {
     if (!display || !handle)
         return;
     for (int i = 0; i < 200; ++i) {
@@ -45,9 +43,7 @@ void waitUntilViewable(Ogre::RenderWindow* window, std::size_t handle) {
 // game when the player closes the window: the game then ends through
 // windowClosed and still raises "save_game".
 // Returns the close request's atom, or 0 when there is no X window.
-unsigned long acceptCloseRequests(Ogre::RenderWindow* window, std::size_t handle) {
-    Display* display = nullptr;
-    window->getCustomAttribute("XDISPLAY", &display);
+unsigned long acceptCloseRequests(Display* display, std::size_t handle) {
     if (!display || !handle)
         return 0;
     Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
@@ -71,9 +67,7 @@ unsigned long acceptCloseRequests(Ogre::RenderWindow* window, std::size_t handle
 
 // True when the window manager has asked the window to close. The engine's
 // own message pump does not act on this request.
-bool closeRequested(Ogre::RenderWindow* window, std::size_t handle, unsigned long deleteWindow) {
-    Display* display = nullptr;
-    window->getCustomAttribute("XDISPLAY", &display);
+bool closeRequested(Display* display, std::size_t handle, unsigned long deleteWindow) {
     if (!display || !deleteWindow)
         return false;
     XEvent event;
@@ -96,9 +90,12 @@ NBFrameListener::NBFrameListener() {
     // The X11 window handle is wider than 32 bits; read it at its full size.
     std::size_t handle = 0;
     renderWindow->getCustomAttribute("WINDOW", &handle);
-    waitUntilViewable(renderWindow, handle);
+    Display* display = nullptr;
+    renderWindow->getCustomAttribute("XDISPLAY", &display);
+    xDisplay = display;
+    waitUntilViewable(display, handle);
     windowHandle = handle;
-    deleteWindowAtom = acceptCloseRequests(renderWindow, handle);
+    deleteWindowAtom = acceptCloseRequests(display, handle);
     std::ostringstream text;
     text << handle;
     OIS::ParamList params;
@@ -129,7 +126,7 @@ bool NBFrameListener::hotKey(uint32_t now, const char* event, const char* file) 
 bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     // Ogre's loop does not pump window messages itself; without this no input
     // or window event arrives.
-    if (running && closeRequested(renderWindow, windowHandle, deleteWindowAtom))
+    if (running && closeRequested(static_cast<Display*>(xDisplay), windowHandle, deleteWindowAtom))
         windowClosed(renderWindow);
     OgreBites::WindowEventUtilities::messagePump();
     if (!running)

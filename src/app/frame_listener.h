@@ -31,6 +31,8 @@ private:
     OIS::InputManager* inputSystem = nullptr;
     OIS::Mouse* mouse = nullptr;
     OIS::Keyboard* keyboard = nullptr;
+    // The window's X display (a Display*), looked up once.
+    void* xDisplay = nullptr;
     std::size_t windowHandle = 0;
     unsigned long deleteWindowAtom = 0;
     bool running = true;
