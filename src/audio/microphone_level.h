@@ -8,3 +8,13 @@ extern std::atomic<float>* microphoneLevelSource;
 
 // 0 when there is no sound manager.
 float microphoneLevel();
+
+// Everything the frame loop and the display read of the microphone in one
+// frame. All zero/false when there is no sound manager.
+struct MicrophoneReadout {
+    float level = 0.0f;   // 0 to 8
+    bool hearing = false; // the current buffer counts as high
+    float peakHz = 0.0f;  // frequency of the current buffer's peak
+    bool available = false;
+};
+MicrophoneReadout microphoneReadout();

@@ -105,13 +105,16 @@ void SoundManager::applyCaptureSettings() {
         fft = std::make_unique<Fft>(static_cast<uint32_t>(fftSize));
         device->open(bufferEvent);
         ring.attach(device.get(), samplesPerBuffer);
+        microphoneAvailable.store(true, std::memory_order_relaxed);
         if (recording)
             device->start();
         else
             device->stop();
     } catch (const MyUtils::Exception& e) {
+        microphoneAvailable.store(false, std::memory_order_relaxed);
         showFailure(describeFailure(e));
     } catch (...) {
+        microphoneAvailable.store(false, std::memory_order_relaxed);
         showFailure("Unknown");
     }
 }

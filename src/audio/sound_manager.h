@@ -53,6 +53,16 @@ public:
     LevelState levelState;
     // Published for the frame loop: 0 to 8, relaxed loads and stores.
     std::atomic<float> level{0.0f};
+    // Published for the display, beside the level: whether the last analysed
+    // buffer counted as high, and the frequency of its peak in Hz.
+    std::atomic<bool> hearing{false};
+    std::atomic<float> peakHz{0.0f};
+    // True while a capture device is open and delivering; false when none
+    // could be opened or it went away during the game.
+    std::atomic<bool> microphoneAvailable{false};
+    // The capture device to open by name; empty for the system's default.
+    // Set before applyCaptureSettings.
+    std::string deviceName;
 
 protected:
     void onThreadStart() override;
