@@ -87,7 +87,7 @@ int get_player_health(lua_State* L) {
 }
 
 int set_player_health(lua_State* L) {
-    double v = checkFiniteNumber(L, 1);
+    double v = checkSaturatedNumber(L, 1);
     thePlayer(L).setHealth(script_numbers::truncateToInt32(v));
     return 0;
 }
@@ -98,7 +98,7 @@ int get_player_thrust(lua_State* L) {
 }
 
 int set_player_thrust(lua_State* L) {
-    double v = checkFiniteNumber(L, 1);
+    double v = checkSaturatedNumber(L, 1);
     insect(L).setThrust(v);
     return 0;
 }
@@ -128,7 +128,7 @@ int get_player_bloodlevel(lua_State* L) {
 }
 
 int set_player_bloodlevel(lua_State* L) {
-    double v = checkFiniteNumber(L, 1);
+    double v = checkSaturatedNumber(L, 1);
     thePlayer(L).setBloodLevel(v);
     return 0;
 }

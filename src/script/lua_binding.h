@@ -22,6 +22,11 @@ template <class Names> void pushNameTable(lua_State* L, const Names& names) {
 // infinity with a script error: such a value would poison the scene.
 double checkFiniteNumber(lua_State* L, int arg);
 
+// For values that the callee limits anyway (a clamp, a saturating
+// conversion): the infinities stand for the largest and the lowest double, so
+// that math.huge means "as much as allowed". A NaN is still refused.
+double checkSaturatedNumber(lua_State* L, int arg);
+
 // Runs body; an engine or standard exception thrown inside it becomes a Lua
 // error carrying the exception's text. Lua built as C++ would otherwise turn
 // it into a status without a message, or the exception would end the game.

@@ -105,8 +105,13 @@ void loadAllScripts() {
     namespace fs = std::filesystem;
     std::error_code ec;
     std::vector<std::string> names;
-    for (fs::directory_iterator it(kScriptFolder, ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
+    for (fs::directory_iterator it(kScriptFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        // A folder (or anything else that is not a file) named like a script
+        // is not one; a link to a script file is.
+        std::error_code typeError;
+        if (it->is_regular_file(typeError))
+            names.push_back(it->path().filename().string());
+    }
     // The listing's own order is arbitrary; sorting keeps registration stable.
     std::sort(names.begin(), names.end());
     for (const std::string& file : names) {

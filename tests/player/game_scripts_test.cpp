@@ -12,7 +12,15 @@
 
 #include <Ogre.h>
 
+#include <lua.hpp>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,6 +44,43 @@ protected:
         }
         startScripts(scripts);
     }
+
+    static std::string readFile(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static void writeFile(const std::filesystem::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
+    // Runs "save_game" for file "test" in a child process after prepare();
+    // returns its wait status and keeps its standard error in childErr.
+    template <class Prepare> int saveInChild(Prepare prepare) {
+        int pipeEnds[2];
+        if (pipe(pipeEnds) != 0)
+            return -1;
+        std::fflush(nullptr);
+        pid_t pid = fork();
+        if (pid == 0) {
+            dup2(pipeEnds[1], 2);
+            prepare();
+            runScript("save_game", "file", "test", nullptr);
+            std::fflush(stderr);
+            _exit(0);
+        }
+        close(pipeEnds[1]);
+        childErr.clear();
+        char buffer[512];
+        for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+            childErr.append(buffer, static_cast<std::size_t>(got));
+        close(pipeEnds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return status;
+    }
+    std::string childErr;
 
     std::string newGame() {
         return captureStderr([] { runScript("new_game", nullptr); });
@@ -192,16 +237,102 @@ TEST_F(GameScriptsTest, SaveAndLoadRoundTrip) {
     EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "nothing", nullptr); }), "");
     EXPECT_EQ(show("get_player_health()"), "55");
 
-    // A damaged save loads what it can and skips what is not a number.
-    {
-        std::ofstream damaged(workDir() / "Resources" / "broken.sav");
-        damaged << "position nan 1 2\nhealth 9\nbloodlevel inf\nbloodtype ab\n";
+    // A damaged save is refused whole, with one line naming the file; a CRLF
+    // save loads.
+    const std::string before = show("{get_player_position(), get_player_health(), "
+                                    "get_player_bloodlevel(), get_player_powerups(), game.banked}");
+    std::string good = readFile(workDir() / "Resources" / "test.sav");
+    std::string many = "nightbite-save 1\n" + good.substr(good.find('\n') + 1, good.find("powerup") - good.find('\n') - 1);
+    for (int i = 0; i < 33; ++i)
+        many += "powerup p" + std::to_string(i) + "\n";
+    const std::pair<const char*, std::string> damaged[] = {
+        {"cut short", good.substr(0, good.size() / 2)},
+        {"cut at a line end", good.substr(0, good.find("powerup"))},
+        {"empty", ""},
+        {"binary", std::string("nightbite-save 1\nhealth 9\0\n", 28)},
+        {"not a number", "nightbite-save 1\nposition nan 1 2\nhealth 9\nend\n"},
+        {"missing field", "nightbite-save 1\nhealth 9\nend\n"},
+        {"too many powerups", many + "end\n"},
+        {"newer version", "nightbite-save 2\n" + good.substr(good.find('\n') + 1)},
+        {"over long", std::string(70000, 'x') + "\n"},
+    };
+    for (const auto& [what, text] : damaged) {
+        writeFile(workDir() / "Resources" / "broken.sav", text);
+        std::string err = captureStderr([] { runScript("load_game", "file", "broken", nullptr); });
+        EXPECT_EQ(err.rfind("Not loaded from Resources/broken.sav: ", 0), 0u) << what << ": " << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << what << ": " << err;
+        EXPECT_EQ(show("{get_player_position(), get_player_health(), get_player_bloodlevel(), "
+                       "get_player_powerups(), game.banked}"),
+                  before)
+            << what;
     }
-    EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "broken", nullptr); }), "");
-    EXPECT_EQ(show("get_player_health()"), "9");
-    EXPECT_EQ(show("get_player_position()"), "{12.5, 300, -40}");
-    EXPECT_EQ(show("get_player_bloodlevel()"), "33.25");
+    std::string crlf;
+    for (char c : good)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    writeFile(workDir() / "Resources" / "windows.sav", crlf);
+    EXPECT_EQ(run("set_player_bloodtype('B'); unregister_player_powerup('proboscis')"), "");
+    EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "windows", nullptr); }), "");
     EXPECT_EQ(show("get_player_bloodtype()"), "\"AB\"");
+    EXPECT_EQ(show("get_player_powerups()"), "{\"proboscis\"}");
+}
+
+// Saving happens in a child process that is killed at every point of the
+// save script in turn, or runs out of file size, or may not write the folder:
+// the previous save always stays whole, and a failure says so in one line.
+TEST_F(GameScriptsTest, SavesNeverBreak) {
+    ASSERT_EQ(newGame(), "");
+    EXPECT_EQ(run("set_player_health(42); register_player_powerup('proboscis')"), "");
+    EXPECT_EQ(captureStderr([] { runScript("save_game", "file", "test", nullptr); }), "");
+    const std::filesystem::path save = workDir() / "Resources" / "test.sav";
+    const std::string previous = readFile(save);
+    EXPECT_EQ(run("set_player_health(7); set_player_position(1, 2, 3)"), "");
+
+    bool completed = false;
+    for (int count = 1; count < 5000 && !completed; ++count) {
+        int status = saveInChild([count] {
+            lua_sethook(scriptState, [](lua_State*, lua_Debug*) { raise(SIGKILL); }, LUA_MASKCOUNT, count);
+        });
+        completed = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (!completed) {
+            ASSERT_TRUE(WIFSIGNALED(status)) << status;
+            std::string now = readFile(save);
+            ASSERT_TRUE(now == previous || now.find("health 7\n") != std::string::npos)
+                << "killed after " << count << " instructions:\n" << now;
+        }
+    }
+    ASSERT_TRUE(completed);
+    EXPECT_NE(readFile(save).find("health 7\n"), std::string::npos);
+    writeFile(save, previous);
+
+    // A full disk: the file may not grow past a few bytes.
+    saveInChild([] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{40, 40};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(readFile(save), previous);
+    EXPECT_EQ(childErr.rfind("Not saved to Resources/test.sav: ", 0), 0u) << childErr;
+    EXPECT_EQ(std::count(childErr.begin(), childErr.end(), '\n'), 1) << childErr;
+
+    // A folder that may not be written (root may write anywhere, so the child
+    // gives up root first).
+    std::filesystem::permissions(workDir() / "Resources", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    std::filesystem::permissions(workDir(), std::filesystem::perms::others_exec | std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(workDir() / "Resources", std::filesystem::perms::others_exec | std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    saveInChild([] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+    });
+    std::filesystem::permissions(workDir() / "Resources", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(readFile(save), previous);
+    EXPECT_EQ(childErr.rfind("Not saved to Resources/test.sav: ", 0), 0u) << childErr;
+
+    EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "test", nullptr); }), "");
+    EXPECT_EQ(show("get_player_health()"), "42");
 }
 
 } // namespace

@@ -329,7 +329,7 @@ TEST_F(PlayerTest, NonFiniteNumbersAreRefusedAndChangeNothing) {
         "set_player_position(0/0, 0, 0)", "set_player_position(0, 1/0, 0)",
         "set_player_position(0, 0, 1e39)", "set_player_speed(0, 0, -1/0)",
         "set_player_speed(0/0, 0, 0)", "set_player_thrust(0/0)", "set_player_bloodlevel(0/0)",
-        "set_player_bloodlevel(1/0)", "set_player_health(0/0)",
+        "set_player_health(0/0)",
         "set_player_orientation(1, 0, 0, 0, 1, 0, 0, 0, 0/0)",
     };
     for (const char* call : calls) {
@@ -343,6 +343,17 @@ TEST_F(PlayerTest, NonFiniteNumbersAreRefusedAndChangeNothing) {
     EXPECT_EQ(show("get_player_thrust()"), "0.25");
     EXPECT_EQ(show("get_player_bloodlevel()"), "7");
     EXPECT_EQ(show("get_player_health()"), "9");
+
+    // The setters that limit their value anyway take the infinities as
+    // "as much as allowed".
+    expectRuns("set_player_thrust(math.huge)");
+    EXPECT_EQ(show("get_player_thrust()"), "1");
+    expectRuns("set_player_thrust(-math.huge); set_player_health(math.huge)");
+    EXPECT_EQ(show("get_player_thrust()"), "0");
+    EXPECT_EQ(show("get_player_health()"), "2147483647");
+    expectRuns("set_player_health(-math.huge); set_player_bloodlevel(-math.huge)");
+    EXPECT_EQ(show("get_player_health()"), "-2147483648");
+    EXPECT_LT(num("get_player_bloodlevel()"), -1e308);
     EXPECT_EQ(show("get_player_orientation()"), "{1, 0, 0, 0, 1, 0, 0, 0, 1}");
 
     // A huge but finite blood level still flies to finite places.

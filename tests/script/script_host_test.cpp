@@ -48,6 +48,7 @@ TEST_F(ScriptHostTest, RegistersOnlyFilesEndingInDotLua) {
     std::fclose(f);
     f = std::fopen("Resources/Scripts/X.LUA", "w");
     std::fclose(f);
+    std::filesystem::create_directory("Resources/Scripts/folder.lua");
     shutdownScriptHost();
     initScriptHost();
     EXPECT_EQ(scriptCount(), 1);
@@ -55,6 +56,7 @@ TEST_F(ScriptHostTest, RegistersOnlyFilesEndingInDotLua) {
     EXPECT_EQ(global("ran"), "\"a\"");
     EXPECT_EQ(raise(""), "Couldn't execute script : script not found\n");
     EXPECT_EQ(raise("X"), "Couldn't execute script X: script not found\n");
+    EXPECT_EQ(raise("folder"), "Couldn't execute script folder: script not found\n");
 }
 
 TEST_F(ScriptHostTest, StandardLibrariesFunctionsAndGameTable) {
