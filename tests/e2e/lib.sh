@@ -7,6 +7,9 @@ NB_RUN_DIR=$(cd "$1" && pwd)
 NB_TMP=$(mktemp -d /tmp/nb_e2e.XXXXXX)
 NB_XVFB_PID=
 NB_GAME_PID=
+# Every time limit below is multiplied by this: a loaded machine (a parallel
+# test run, sanitizer builds) can be many times slower than an idle one.
+NB_TIMEOUT_SCALE=${NB_TIMEOUT_SCALE:-3}
 # No test may touch a real sound device or wait on a "Cannot open device" box.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
@@ -70,7 +73,7 @@ start_program() {
 
 # Waits for the program to end; prints its exit status, or "timeout".
 wait_exit() {
-    local timeout=${1:-20}
+    local timeout=$(( ${1:-20} * NB_TIMEOUT_SCALE ))
     for _ in $(seq $((timeout * 10))); do
         if [ -s "$NB_TMP/$NB_PROGRAM.rc" ]; then
             cat "$NB_TMP/$NB_PROGRAM.rc"
@@ -83,7 +86,7 @@ wait_exit() {
 
 # Waits for a top-level window whose title matches exactly; prints its id.
 wait_window() {
-    local title=$1 timeout=${2:-20}
+    local title=$1 timeout=$(( ${2:-20} * NB_TIMEOUT_SCALE ))
     for _ in $(seq $((timeout * 5))); do
         local id
         id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | head -n 1 | awk '{print $1}')
@@ -101,7 +104,7 @@ has_window() {
 
 # Waits until a file exists and holds at least N lines.
 wait_lines() {
-    local file=$1 n=$2 timeout=${3:-20}
+    local file=$1 n=$2 timeout=$(( ${3:-20} * NB_TIMEOUT_SCALE ))
     for _ in $(seq $((timeout * 10))); do
         [ -f "$file" ] && [ "$(wc -l < "$file")" -ge "$n" ] && return 0
         sleep 0.1
@@ -127,12 +130,12 @@ window_origin() {
 # The engine's configuration dialog ("Rendering Settings"): Cancel, or choose
 # the OpenGL renderer and Accept.
 dialog_cancel() {
-    local id; id=$(wait_window "Rendering Settings" 20) || fail "no configuration dialog"
+    local id; id=$(wait_window "Rendering Settings" 20) || fail "waited for the configuration dialog; none appeared"
     read -r x y < <(window_origin "$id")
     xdotool mousemove $((x + 376)) $((y + 352)) click 1
 }
 dialog_accept() {
-    local id; id=$(wait_window "Rendering Settings" 20) || fail "no configuration dialog"
+    local id; id=$(wait_window "Rendering Settings" 20) || fail "waited for the configuration dialog; none appeared"
     read -r x y < <(window_origin "$id")
     # The renderer menu selects on release, so press, move onto the item, release.
     xdotool mousemove $((x + 355)) $((y + 114)) mousedown 1
@@ -148,9 +151,16 @@ dialog_accept() {
 
 # Dismisses a message box of the given caption with Return; fails if none shows.
 dismiss_box() {
-    local id; id=$(wait_window "$1" "${2:-20}") || fail "no box \"$1\""
-    sleep 0.3
-    xdotool key --window "$id" Return
+    local id; id=$(wait_window "$1" "${2:-20}") || fail "waited for a box \"$1\"; none appeared"
+    # A box that is still being drawn can miss the key: press until it goes.
+    for _ in $(seq 10); do
+        xdotool key --window "$id" Return 2>/dev/null
+        for _ in $(seq 20); do
+            has_window "$1" || return 0
+            sleep 0.1
+        done
+    done
+    fail "the box \"$1\" did not go away on Return"
 }
 
 # Waits for the game's window and gives it the keyboard focus: with no window
@@ -166,13 +176,53 @@ wait_game_window() {
     echo "$id"
 }
 
+# Makes the game count its frames into $NB_TMP/frames, for wait_frames and
+# press_key. Call it after the test has written its own frame_started script.
+add_frame_counter() {
+    cat >> "$NB_GAME_DIR/Resources/Scripts/frame_started.lua" <<LUA
+
+nb_test_frames = (nb_test_frames or 0) + 1
+local nb_f = io.open("$NB_TMP/frames", "w")
+nb_f:write(nb_test_frames, "\n")
+nb_f:close()
+LUA
+}
+
+frame_count() {
+    local n
+    n=$(cat "$NB_TMP/frames" 2>/dev/null) || true
+    echo "${n:-0}"
+}
+
+# Waits until the game has drawn N more frames (add_frame_counter first);
+# fails the test, saying so, when it does not within the time limit or the
+# game ends first.
+wait_frames() {
+    frames_or_exit "$@" || fail "the game ended while waiting for $1 frames"
+}
+
+# As wait_frames, but an ending game is no failure: returns 1 then.
+frames_or_exit() {
+    local n=$1 timeout=$(( ${2:-20} * NB_TIMEOUT_SCALE ))
+    local target=$(( $(frame_count) + n ))
+    for _ in $(seq $((timeout * 20))); do
+        [ "$(frame_count)" -ge "$target" ] && return 0
+        [ -n "${NB_PROGRAM:-}" ] && [ -s "$NB_TMP/$NB_PROGRAM.rc" ] && return 1
+        sleep 0.05
+    done
+    fail "waited ${timeout}s for $n more frames; the game drew $(frame_count) in all"
+}
+
 # Presses a key the way a person does. The game polls the keyboard once per
-# frame, so a press and release closer together than one frame would never be
-# seen down.
+# frame, so the key is held until the game has drawn a few frames (when it
+# counts them) and for at least the given time.
 press_key() {
     xdotool keydown "$1"
     sleep "${2:-0.3}"
+    [ -f "$NB_TMP/frames" ] && frames_or_exit 3
     xdotool keyup "$1"
+    [ -f "$NB_TMP/frames" ] && frames_or_exit 2
+    return 0
 }
 
 # Sets wx, wy (top-left corner on the screen), ww and wh (size) of a window.

@@ -27,11 +27,12 @@ if frames % 5 == 0 then
     f:close()
 end
 LUA
+add_frame_counter
 start_program nightbite
 id=$(wait_game_window) || fail "no window titled Nightbite"
 window_geometry "$id"
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
-sleep 2
+wait_frames 10
 
 # The lower part of the window: the ground and the insect, without the
 # drifting clouds of the sky.
@@ -46,15 +47,12 @@ differing() {
 shot first
 : > "$NB_TMP/state"
 press_key 4
-sleep 1.5
 shot full
 press_key 2
-sleep 1.5
 shot motor
 press_key 1
-sleep 1.5
 shot first_again
-sleep 0.5
+wait_frames 10
 
 full=$(differing first full)
 motor=$(differing full motor)

@@ -23,21 +23,23 @@ set_player_position(0, 60, 0)
 set_player_orientation(1, 0, 0, 0, 1, 0, 0, 0, 1)
 flying = (flying or 0) + 1
 LUA
+add_frame_counter
 start_program nightbite
 id=$(wait_game_window) || fail "no window titled Nightbite"
 window_geometry "$id"
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
-sleep 3
+wait_frames 10
 
 shot() {
     screenshot "$NB_TMP/full_$1.png"
     convert "$NB_TMP/full_$1.png" -crop ${ww}x${wh}+${wx}+${wy} +repage "$NB_TMP/$1.png"
 }
 shot one
-sleep 1
+# The walker must have moved between the two pictures.
+wait_frames 20
+sleep 0.5
 shot two
 press_key 4
-sleep 1
 shot other_body
 
 colours=$(colour_count "$NB_TMP/one.png")

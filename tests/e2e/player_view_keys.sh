@@ -7,6 +7,7 @@ make_game_dir
 add_script new_game <<'LUA'
 create_world_object("ground", "ground.mesh")
 LUA
+add_frame_counter
 start_program nightbite
 id=$(wait_game_window) || fail "no window titled Nightbite"
 window_geometry "$id"
@@ -20,13 +21,11 @@ green_in_middle() {
         -fx '(g - r > 0.2 && g - b > 0.2) ? 1 : 0' -format '%[fx:round(mean * w * h)]' info:
 }
 
-sleep 2
+wait_frames 10
 before=$(green_in_middle behind)
 press_key F1
-sleep 1
 eyes=$(green_in_middle eyes)
 press_key F2
-sleep 1
 after=$(green_in_middle behind_again)
 echo "green pixels: behind $before, first person $eyes, behind again $after"
 [ "$before" -lt 20 ] || fail "a gun sight before F1 ($before green pixels)"

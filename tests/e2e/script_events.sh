@@ -14,12 +14,13 @@ add_script save_game <<LUA
 local f = io.open("$log", "a"); f:write("save_game ", tostring(args.file), " ", os.time(), "\n"); f:close()
 LUA
 add_script frame_started <<LUA
-local f = io.open("$NB_TMP/frames", "a"); f:write("frame\n"); f:close()
+local f = io.open("$NB_TMP/frame_log", "a"); f:write("frame\n"); f:close()
 LUA
 add_script load_game <<'LUA'
 this is not lua
 LUA
-frames() { wc -l < "$NB_TMP/frames"; }
+add_frame_counter
+frames() { wc -l < "$NB_TMP/frame_log"; }
 
 start_program nightbite
 wait_game_window > /dev/null || fail "no game window"
@@ -33,7 +34,7 @@ while [ "$(date +%N | cut -c1)" != 0 ]; do sleep 0.02; done
 xdotool keydown F5
 sleep 2.5
 xdotool keyup F5
-sleep 0.3
+wait_frames 3
 saves=$(grep -c "^save_game test " "$log")
 [ "$saves" -ge 2 ] && [ "$saves" -le 4 ] || fail "held F5 raised save_game $saves times"
 [ "$(grep -c '^save_game' "$log")" = "$saves" ] || fail "save_game ran without args.file test"
@@ -45,7 +46,6 @@ sleep 1.1
 press_key F8
 sleep 1.2
 press_key F8
-sleep 0.5
 # (A press that spans a change of second counts twice, as a held key does.)
 errors=$(grep -c "^Couldn't execute script load_game: script compilation error: \[string \"line\"\]:1: " "$NB_TMP/nightbite.err")
 [ "$errors" -ge 2 ] || fail "expected a compilation error per attempt, got $errors"
@@ -56,7 +56,6 @@ sleep 1
 # F3 raises new_game again.
 sleep 1.1
 press_key F3
-sleep 0.5
 # (Again, a press that spans a change of second raises it twice.)
 news=$(grep -c '^new_game' "$log")
 [ "$news" -ge 2 ] && [ "$news" -le 3 ] || fail "F3 raised new_game $((news - 1)) times"
