@@ -27,3 +27,23 @@ install(FILES ${PROJECT_SOURCE_DIR}/content/desktop/nightbite.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${NB_MEDIA_DIR}/nightbite_icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps RENAME nightbite.png)
+
+# A Debian package of the same install: `cpack -G DEB` in the build folder.
+# The libraries' packages come from dpkg-shlibdeps; the engine's render
+# system and image codec are plug-ins loaded at run time, so their package is
+# named as well.
+set(CPACK_PACKAGE_NAME nightbite)
+set(CPACK_PACKAGE_VENDOR "Nightbite")
+set(CPACK_PACKAGE_CONTACT "Nightbite developers <nightbite@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Fly a mosquito through a night street by mouse and whistle")
+set(CPACK_PACKAGE_DESCRIPTION "You are a mosquito in a night street. Steer with the mouse, climb by
+whistling into the microphone (or hold the left mouse button), drink from the
+people walking by and bank the blood in the nest before they slap you. The
+game's rules are Lua scripts that players can change.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libogre1.12.10")
+set(CPACK_STRIP_FILES ON)
+include(CPack)

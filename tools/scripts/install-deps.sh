@@ -3,7 +3,7 @@
 # Runs "apt-get update" once, and only when something is missing.
 set -euo pipefail
 PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config dpkg-dev
     libogre-1.12-dev ogre-1.12-tools libois-dev liblua5.1-0-dev
     libsdl2-dev libsdl2-mixer-dev libx11-dev libfreetype-dev fonts-dejavu-core
     xvfb xdotool imagemagick x11-utils
