@@ -1,0 +1,70 @@
+# Shell helpers for running the built game on a private virtual display, for
+# the demo and the screenshot tool. Source it; it sets an EXIT trap that stops
+# the display and the game and removes $vd_tmp.
+
+vd_tmp=$(mktemp -d)
+vd_xvfb=
+game=
+vd_cleanup() {
+    [ -n "$game" ] && kill "$game" 2>/dev/null
+    [ -n "$vd_xvfb" ] && kill "$vd_xvfb" 2>/dev/null
+    rm -rf "$vd_tmp"
+}
+trap vd_cleanup EXIT
+
+# Polls a command until it succeeds; says what it waited for when the game
+# ends first or the time runs out.
+wait_for() {
+    local what=$1 timeout=$2
+    shift 2
+    for _ in $(seq $((timeout * 5))); do
+        "$@" && return 0
+        if [ -n "$game" ] && ! kill -0 "$game" 2>/dev/null; then
+            echo "The game ended while waiting for $what." >&2
+            return 1
+        fi
+        sleep 0.2
+    done
+    echo "Timed out after ${timeout}s waiting for $what." >&2
+    return 1
+}
+
+# Starts Xvfb on a free display number and exports DISPLAY.
+start_virtual_display() {
+    exec 7> "$vd_tmp/display"
+    Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp > "$vd_tmp/xvfb.log" 2>&1 &
+    vd_xvfb=$!
+    exec 7>&-
+    wait_for "the virtual display" 30 test -s "$vd_tmp/display"
+    export DISPLAY=":$(head -n 1 "$vd_tmp/display")"
+}
+
+# Sets $window to the game window's id once it exists.
+find_game_window() {
+    local id
+    id=$(xwininfo -root -tree 2>/dev/null | grep -F '"Nightbite"' | awk '{print $1}' | head -n 1) || true
+    [ -n "$id" ] && window=$id
+}
+
+# Waits for the game's window, focuses it and sets $window, $wx and $wy.
+wait_game_window() {
+    window=
+    wait_for "the game's window" 120 find_game_window
+    xdotool windowfocus "$window" 2>/dev/null || true
+    read -r wx wy < <(xwininfo -id "$window" |
+        awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+}
+
+# Ends the game with Escape (it saves on the way out), pressing again while a
+# loaded machine misses the press; sets $status to its exit status.
+quit_game() {
+    game_gone() { ! kill -0 "$game" 2>/dev/null; }
+    for _ in 1 2 3 4 5 6; do
+        xdotool keydown Escape; sleep 0.3; xdotool keyup Escape
+        wait_for "the game to end" 10 game_gone 2>/dev/null && break
+    done
+    game_gone || { echo "The game did not end after Escape." >&2; return 1; }
+    status=0
+    wait "$game" || status=$?
+    game=
+}
