@@ -40,21 +40,23 @@ set_rms() {
     mv "$work/scaled.wav" "$1"
 }
 
-# The final 16-bit file: exactly 20 s, rounded with SoX's usual dither.
+# The final 16-bit file, 20 s unless a length is given, rounded with SoX's
+# usual dither.
 finish() {
-    sox "$1" -r 22050 -c 1 -b 16 -e signed -t raw "$out/$2.raw" remix - trim 0 "$seconds"
+    sox "$1" -r 22050 -c 1 -b 16 -e signed -t raw "$out/$2.raw" remix - trim 0 "${3:-$seconds}"
 }
 
 # Mixes a sound over the room, both at their own levels.
 over_room() {
-    sox -m -v 1 "$work/room.wav" -v 1 "$1" "$work/mixed.wav" trim 0 "$seconds"
-    finish "$work/mixed.wav" "$2"
+    sox -m -v 1 "$work/room.wav" -v 1 "$1" "$work/mixed.wav" trim 0 "${3:-$seconds}"
+    finish "$work/mixed.wav" "$2" "${3:-$seconds}"
 }
 
-# The room: pink noise at -50 dBFS and a faint mains hum at -65 dBFS.
-sox -n "${F[@]}" "$work/pink.wav" synth "$seconds" pinknoise
+# The room: pink noise at -50 dBFS and a faint mains hum at -65 dBFS, long
+# enough for the game's flights below.
+sox -n "${F[@]}" "$work/pink.wav" synth 45 pinknoise
 set_rms "$work/pink.wav" -50
-sox -n "${F[@]}" "$work/hum.wav" synth "$seconds" sine 50
+sox -n "${F[@]}" "$work/hum.wav" synth 45 sine 50
 set_rms "$work/hum.wav" -65
 sox -m -v 1 "$work/pink.wav" -v 1 "$work/hum.wav" "$work/room.wav"
 
@@ -135,7 +137,8 @@ notes=(
 # One Standard MIDI File plays every note in turn, so that the sound font is
 # loaded once: 96 ticks to the beat at the default 120 beats a minute; each
 # note is held 12 s (2304 ticks) and followed by 4 s (768 ticks) for the
-# release and the reverberation to die away.
+# release and the reverberation to die away. A whistle held 40 s (7680 ticks)
+# comes last, for the game's flights.
 hex() { printf '\\x%02x' "$@"; }
 {
     for ((i = 0; i < ${#notes[@]}; i += 3)); do
@@ -144,6 +147,7 @@ hex() { printf '\\x%02x' "$@"; }
         printf %b "\xc0$(hex "$program")\x00\x90$(hex "$key")\x64"
         printf %b "\x92\x00\x80$(hex "$key")\x00"
     done
+    printf '\x86\x00\xc0\x4e\x00\x90\x62\x64\xbc\x00\x80\x62\x00'
     printf '\x00\xff\x2f\x00'
 } > "$work/track"
 length=$(stat -c %s "$work/track")
@@ -166,5 +170,19 @@ for ((i = 0; i < ${#notes[@]}; i += 3)); do
     sox "$work/held.wav" "$work/padded.wav" pad 3 "$seconds"
     over_room "$work/padded.wav" "${notes[i]}"
 done
+
+# The game's flights, 45 s each. A whistle (key 98, 2349 Hz) from 1 s on;
+# and hiss, white noise at -45 dBFS, alone for 22 s and then under the same
+# whistle 15 dB louder.
+flight=$((${#notes[@]} / 3 * 16))
+sox "$work/notes.wav" "${F[@]}" "$work/long.wav" remix - trim "$flight" 40 fade q 0 40 0.05
+set_rms "$work/long.wav" -35
+sox "$work/long.wav" "$work/padded.wav" pad 1 4
+over_room "$work/padded.wav" flight_whistle 45
+sox -n "${F[@]}" "$work/hiss.wav" synth 45 whitenoise
+set_rms "$work/hiss.wav" -45
+sox "$work/long.wav" "$work/late.wav" gain 5 trim 0 23 pad 22 0
+sox -m -v 1 "$work/hiss.wav" -v 1 "$work/late.wav" "$work/hissy.wav"
+over_room "$work/hissy.wav" flight_hiss 45
 
 echo "$stamp" > "$out/complete"
