@@ -28,29 +28,40 @@ ToneReading findTone(const Fft& fft) {
     const double* re = fft.spectrumRe.data();
     const double* im = fft.spectrumIm.data();
 
-    // The largest power first, on independent lanes; then the first bin that
-    // holds it. A NaN compares false and never becomes the best.
-    Pair m0 = {-1.0, -1.0}, m1 = m0;
-    uint32_t k = 1;
+    // Four lanes each keep their largest power and the first bin holding it,
+    // so that no long chain of compares forms; a NaN compares false and never
+    // wins. The lanes, the bins before them and those after them are then
+    // merged, the lower bin winning equal powers.
     double best = -1.0;
+    uint32_t peak = 0;
+    auto consider = [&](double value, uint32_t bin) {
+        if (value > best || (value == best && bin < peak)) {
+            best = value;
+            peak = bin;
+        }
+    };
+    uint32_t k = 1;
     for (; k < top && (k & 3) != 0; ++k)
-        best = std::max(best, power(re, im, k));
-    for (; k + 4 <= top; k += 4) {
+        consider(power(re, im, k), k);
+    Pair m0 = {-1.0, -1.0}, m1 = m0, b0 = {0.0, 0.0}, b1 = b0;
+    Pair k0 = {double(k), double(k + 1)}, k1 = {double(k + 2), double(k + 3)};
+    const Pair step = {4.0, 4.0};
+    for (; k + 4 <= top; k += 4, k0 += step, k1 += step) {
         Pair r0 = load(re + k), i0 = load(im + k), r1 = load(re + k + 2), i1 = load(im + k + 2);
         Pair p0 = r0 * r0 + i0 * i0, p1 = r1 * r1 + i1 * i1;
-        m0 = p0 > m0 ? p0 : m0;
-        m1 = p1 > m1 ? p1 : m1;
+        auto g0 = p0 > m0, g1 = p1 > m1;
+        m0 = g0 ? p0 : m0;
+        b0 = g0 ? k0 : b0;
+        m1 = g1 ? p1 : m1;
+        b1 = g1 ? k1 : b1;
     }
-    m0 = m1 > m0 ? m1 : m0;
-    best = std::max({best, m0[0], m0[1]});
+    for (int lane = 0; lane < 2; ++lane) {
+        consider(m0[lane], static_cast<uint32_t>(b0[lane]));
+        consider(m1[lane], static_cast<uint32_t>(b1[lane]));
+    }
     for (; k < top; ++k)
-        best = std::max(best, power(re, im, k));
-    if (!(best >= 0.0))
-        return reading;
-    uint32_t peak = 1;
-    while (peak < top && power(re, im, peak) != best)
-        ++peak;
-    if (peak == top)
+        consider(power(re, im, k), k);
+    if (peak == 0)
         return reading;
     reading.peakBin = static_cast<int32_t>(peak);
 

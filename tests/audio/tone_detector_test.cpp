@@ -26,8 +26,23 @@ struct BufferResult {
     double peakHz;
 };
 
+// The first bin of largest power among 1 to N/2 - 1, one bin at a time.
+int32_t strongestBin(const Fft& fft) {
+    int32_t strongest = 0;
+    double most = -1.0;
+    for (uint32_t k = 1; k < points / 2; ++k) {
+        double power =
+            fft.spectrumRe[k] * fft.spectrumRe[k] + fft.spectrumIm[k] * fft.spectrumIm[k];
+        if (power > most) {
+            most = power;
+            strongest = static_cast<int32_t>(k);
+        }
+    }
+    return strongest;
+}
+
 // Every whole buffer of the sound, through a fresh transform, the detector
-// and the level rule.
+// and the level rule. Also checks the detector's peak against a plain search.
 std::vector<BufferResult> analyse(const std::vector<int32_t>& sound) {
     Fft fft(points);
     LevelState state;
@@ -35,6 +50,7 @@ std::vector<BufferResult> analyse(const std::vector<int32_t>& sound) {
     for (size_t start = 0; start + points <= sound.size(); start += points) {
         fft.transform(sound.data() + start, points);
         ToneReading tone = findTone(fft);
+        EXPECT_EQ(tone.peakBin, strongestBin(fft)) << "buffer at sample " << start;
         bool high = countsAsHigh(tone);
         applyBuffer(state, high);
         results.push_back({high, state.level, tone.peakBin * rate / points});
