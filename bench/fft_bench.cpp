@@ -1,7 +1,9 @@
 // The game's 4096-point transform and peak search, against FFTW's real-input
-// plan and against the transform as literally designed.
+// plan and against the transform as literally designed; and the tone detector
+// that the game runs after its transform, alone and with it.
 #include "audio/fft.h"
 #include "audio/literal_fft.h"
+#include "audio/tone_detector.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -35,6 +37,28 @@ void BM_GameFft(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GameFft);
+
+// What the worker does for each buffer: the transform and the detector.
+void BM_GameFftAndDetector(benchmark::State& state) {
+    std::vector<int32_t> samples = testBuffer();
+    Fft fft(points);
+    for (auto _ : state) {
+        fft.transform(samples);
+        benchmark::DoNotOptimize(findTone(fft));
+    }
+}
+BENCHMARK(BM_GameFftAndDetector);
+
+void BM_Detector(benchmark::State& state) {
+    std::vector<int32_t> samples = testBuffer();
+    Fft fft(points);
+    fft.transform(samples);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(findTone(fft));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Detector);
 
 void BM_FftwRealPlan(benchmark::State& state) {
     std::vector<int32_t> samples = testBuffer();

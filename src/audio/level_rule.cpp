@@ -12,8 +12,16 @@ void extend(int32_t& run) {
 
 } // namespace
 
+bool countsAsHigh(const ToneReading& tone, const LevelRule& rule) {
+    return tone.clear && tone.peakBin >= rule.peakThreshold;
+}
+
 void applyPeak(LevelState& s, int32_t peak, const LevelRule& rule) {
-    if (peak >= rule.peakThreshold) {
+    applyBuffer(s, peak >= rule.peakThreshold, rule);
+}
+
+void applyBuffer(LevelState& s, bool high, const LevelRule& rule) {
+    if (high) {
         if (s.level < maxLevel)
             s.level += static_cast<float>(s.riseRun / rule.riseDivisor + 1) * rule.riseStep;
         if (s.level > maxLevel)

@@ -1,7 +1,9 @@
-// How the analysed spectrum moves the published microphone level: peaks at or
-// above the threshold make it rise, others make it sink, faster the longer the
-// run lasts.
+// How the analysed spectrum moves the published microphone level: a buffer
+// holding a clear tone that peaks at or above the threshold makes it rise,
+// any other makes it sink, faster the longer the run lasts.
 #pragma once
+#include "audio/tone_detector.h"
+
 #include <cstdint>
 
 struct LevelRule {
@@ -20,5 +22,13 @@ struct LevelState {
     int32_t fallRun = 0;
 };
 
-// One analysed buffer whose spectrum peaked at bin `peak`.
+// Whether a buffer counts as high: its tone is clear and lies at or above the
+// threshold.
+bool countsAsHigh(const ToneReading& tone, const LevelRule& rule = LevelRule{});
+
+// One analysed buffer, high or not.
+void applyBuffer(LevelState& state, bool high, const LevelRule& rule = LevelRule{});
+
+// One analysed buffer that counts as high exactly when its peak bin `peak`
+// lies at or above the threshold.
 void applyPeak(LevelState& state, int32_t peak, const LevelRule& rule = LevelRule{});

@@ -69,8 +69,14 @@ void SoundManager::threadMain() {
 void SoundManager::analyseCurrentBuffer() {
     ring.takeCurrent(samples);
     fft->transform(samples);
-    applyPeak(levelState, fft->peakBin(), rule);
+    ToneReading tone = findTone(*fft);
+    bool high = countsAsHigh(tone, rule);
+    applyBuffer(levelState, high, rule);
     level.store(levelState.level, std::memory_order_relaxed);
+    hearing.store(high, std::memory_order_relaxed);
+    peakHz.store(static_cast<float>(tone.peakBin) * static_cast<float>(format.nSamplesPerSec) /
+                     static_cast<float>(fft->size),
+                 std::memory_order_relaxed);
 }
 
 void SoundManager::configureCapture() {

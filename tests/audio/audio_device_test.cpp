@@ -206,9 +206,13 @@ TEST_F(DrivenManager, HighSoundRaisesTheLevelStepByStepAndLowSoundLowersIt) {
         ASSERT_TRUE(waitForRead(manager, (b + 1) % 16)) << b;
         EXPECT_FLOAT_EQ(manager.level.load(), rising[b]) << "after buffer " << b + 1;
     }
+    EXPECT_TRUE(manager.hearing.load());
+    EXPECT_NEAR(manager.peakHz.load(), 2000.0f, 5.4f);
     deliver(sineBytes(500.0, 1));
     ASSERT_TRUE(waitForRead(manager, 12));
     EXPECT_FLOAT_EQ(manager.level.load(), 7.85f);
+    EXPECT_FALSE(manager.hearing.load());
+    EXPECT_NEAR(manager.peakHz.load(), 500.0f, 5.4f);
 }
 
 TEST_F(DrivenManager, ABurstOfFinishedBuffersIsReadAtOneGo) {

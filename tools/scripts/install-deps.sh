@@ -8,6 +8,7 @@ PACKAGES=(
     libsdl2-dev libsdl2-mixer-dev libx11-dev libfreetype-dev fonts-dejavu-core
     xvfb xdotool imagemagick x11-utils
     libgtest-dev libbenchmark-dev libfftw3-dev sox
+    fluidsynth fluid-soundfont-gm espeak-ng
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,0 +1,85 @@
+#include "audio/tone_detector.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+typedef double Pair __attribute__((vector_size(16)));
+
+inline Pair load(const double* p) {
+    Pair v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline double power(const double* re, const double* im, uint32_t k) {
+    return re[k] * re[k] + im[k] * im[k];
+}
+
+} // namespace
+
+ToneReading findTone(const Fft& fft) {
+    ToneReading reading;
+    const uint32_t top = fft.size / 2; // bins 1 to top - 1
+    if (top < 2)
+        return reading;
+    const double* re = fft.spectrumRe.data();
+    const double* im = fft.spectrumIm.data();
+
+    // Four lanes each keep their largest power and the first bin holding it,
+    // so that no long chain of compares forms; a NaN compares false and never
+    // wins. The lanes, the bins before them and those after them are then
+    // merged, the lower bin winning equal powers.
+    double best = -1.0;
+    uint32_t peak = 0;
+    auto consider = [&](double value, uint32_t bin) {
+        if (value > best || (value == best && bin < peak)) {
+            best = value;
+            peak = bin;
+        }
+    };
+    uint32_t k = 1;
+    for (; k < top && (k & 3) != 0; ++k)
+        consider(power(re, im, k), k);
+    Pair m0 = {-1.0, -1.0}, m1 = m0, b0 = {0.0, 0.0}, b1 = b0;
+    Pair k0 = {double(k), double(k + 1)}, k1 = {double(k + 2), double(k + 3)};
+    const Pair step = {4.0, 4.0};
+    for (; k + 4 <= top; k += 4, k0 += step, k1 += step) {
+        Pair r0 = load(re + k), i0 = load(im + k), r1 = load(re + k + 2), i1 = load(im + k + 2);
+        Pair p0 = r0 * r0 + i0 * i0, p1 = r1 * r1 + i1 * i1;
+        auto g0 = p0 > m0, g1 = p1 > m1;
+        m0 = g0 ? p0 : m0;
+        b0 = g0 ? k0 : b0;
+        m1 = g1 ? p1 : m1;
+        b1 = g1 ? k1 : b1;
+    }
+    for (int lane = 0; lane < 2; ++lane) {
+        consider(m0[lane], static_cast<uint32_t>(b0[lane]));
+        consider(m1[lane], static_cast<uint32_t>(b1[lane]));
+    }
+    for (; k < top; ++k)
+        consider(power(re, im, k), k);
+    if (peak == 0)
+        return reading;
+    reading.peakBin = static_cast<int32_t>(peak);
+
+    // A tone of amplitude A on a bin has magnitude A * N / 2, and half-way
+    // between two bins A * N / pi; the weaker case sets the bar.
+    const double loudness = minToneAmplitude * fft.size / pi;
+    if (best < loudness * loudness)
+        return reading;
+
+    std::array<double, 2 * toneFloorReach + 1> around{};
+    const uint32_t first =
+        peak > static_cast<uint32_t>(toneFloorReach) + 1 ? peak - toneFloorReach : 1;
+    const uint32_t last = std::min(peak + toneFloorReach, top - 1);
+    size_t count = 0;
+    for (uint32_t b = first; b <= last; ++b)
+        around[count++] = power(re, im, b);
+    auto middle = around.begin() + count / 2;
+    std::nth_element(around.begin(), middle, around.begin() + count);
+    reading.clear = best >= toneClearness * *middle;
+    return reading;
+}

@@ -1,0 +1,36 @@
+// Whether a transformed buffer holds a clear tone, such as a whistle, and at
+// which bin. The strongest bin alone cannot say: every sound has one, and in
+// plain hiss it lies anywhere. A tone is a line that stands far above the
+// spectrum around it, and loud enough to be meant.
+#pragma once
+#include "audio/fft.h"
+
+#include <cstdint>
+
+struct ToneReading {
+    // The bin with the largest magnitude among bins 1 to N/2 - 1 (the lower
+    // bin on equal values; 0 when N < 4 or every bin is NaN). Bin 0, the
+    // input's mean, is no sound and never counts.
+    int32_t peakBin = 0;
+    // The peak stands at least toneClearness above the floor around it and is
+    // at least as strong as a tone of minToneAmplitude.
+    bool clear = false;
+};
+
+// The floor is the median power of the bins within this many bins of the
+// peak (about 345 Hz either way at 22050 samples/s and 4096 points): wide
+// enough that the peak, the leakage of a tone and a vibrato's spread stay a
+// minority of the bins, narrow enough to follow the noise's slope.
+constexpr int32_t toneFloorReach = 64;
+// Power ratio of the peak to that floor: 20 dB. In white noise the strongest
+// of 2047 bins stands about 12 dB above the median, and 20 dB is reached by
+// chance about once in 10^27 buffers; a tone 15 dB above broadband room noise
+// stands 40 dB or more above it.
+constexpr double toneClearness = 100.0;
+// The quietest tone that counts, in sample units of 16-bit input: about
+// -60 dBFS. Keeps faint electrical whines and the rounding of near-silence
+// from counting.
+constexpr double minToneAmplitude = 32.0;
+
+// Reads the spectrum of the last transform. No allocation.
+ToneReading findTone(const Fft& fft);
