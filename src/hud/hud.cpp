@@ -98,7 +98,7 @@ void Hud::updateHud() {
     if (heard.hearing && std::isfinite(heard.peakHz))
         std::snprintf(hz, sizeof hz, "%.0f Hz", static_cast<double>(heard.peakHz));
     frequency->setCaption(hz);
-    if (heard.available)
+    if (heard.available || !heard.tried)
         noMicrophone->hide();
     else
         noMicrophone->show();

@@ -188,9 +188,12 @@ TEST_F(HudTest, ShowsTheLiftTheHearingAndAMissingMicrophone) {
     struct Unset {
         ~Unset() { soundManager = nullptr; }
     } unset;
-    manager.microphoneAvailable = true;
     manager.hearing = true;
     manager.peakHz = 2150.4f;
+    updateHud();
+    EXPECT_FALSE(noMicrophone->isVisible()); // the device is still opening
+    manager.microphoneTried = true;
+    manager.microphoneAvailable = true;
     updateHud();
     EXPECT_FALSE(noMicrophone->isVisible());
     EXPECT_EQ(hz->getCaption(), "2150 Hz");
