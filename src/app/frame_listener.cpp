@@ -1,6 +1,7 @@
 #include "app/frame_listener.h"
 
 #include "app/player_camera.h"
+#include "audio/microphone_level.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
@@ -14,6 +15,7 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -110,6 +112,67 @@ NBFrameListener::NBFrameListener() {
     const OIS::MouseState& state = mouse->getMouseState();
     state.width = static_cast<int>(renderWindow->getWidth());
     state.height = static_cast<int>(renderWindow->getHeight());
+    centreCursor();
+}
+
+void NBFrameListener::centreCursor() {
+    const OIS::MouseState& state = mouse->getMouseState();
+    const int cx = state.width / 2, cy = state.height / 2;
+    Display* display = static_cast<Display*>(xDisplay);
+    if (display && windowHandle) {
+        // The input library follows the pointer by its motion events,
+        // counting each from where the last one was. Its own start-up warp
+        // left the pointer near the corner, so this warp arrives as one long
+        // motion; take it in before the cursor is set, or it would carry the
+        // cursor off the centre.
+        const Window window = static_cast<Window>(windowHandle);
+        XWarpPointer(display, None, window, 0, 0, 0, 0, cx, cy);
+        XSync(display, False);
+        Window rootWindow, child;
+        int rootX, rootY, x = -1, y = -1;
+        unsigned int buttons;
+        const bool there = XQueryPointer(display, window, &rootWindow, &child, &rootX, &rootY, &x,
+                                         &y, &buttons) &&
+                           x == cx && y == cy;
+        if (there) {
+            for (int i = 0; i < 100; ++i) {
+                mouse->capture();
+                if (state.X.rel != 0 || state.Y.rel != 0)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        }
+    }
+    // The state is the mouse's own; only its reference is handed out const.
+    OIS::MouseState& writable = const_cast<OIS::MouseState&>(state);
+    writable.X.abs = cx;
+    writable.Y.abs = cy;
+    writable.X.rel = writable.Y.rel = 0;
+}
+
+flight::PlayerInput NBFrameListener::gatherInput(double frameSeconds) {
+    flight::PlayerInput input;
+    bool climbHeld = false;
+    if (keyboard) {
+        input.hasKeyboard = true;
+        input.keys.f1 = keyboard->isKeyDown(OIS::KC_F1);
+        input.keys.f2 = keyboard->isKeyDown(OIS::KC_F2);
+        input.keys.space = keyboard->isKeyDown(OIS::KC_SPACE);
+        climbHeld = keyboard->isKeyDown(OIS::KC_LSHIFT) || keyboard->isKeyDown(OIS::KC_RSHIFT);
+    }
+    if (mouse) {
+        const OIS::MouseState& state = mouse->getMouseState();
+        input.hasMouse = true;
+        input.mouse.x = state.X.abs;
+        input.mouse.y = state.Y.abs;
+        input.mouse.width = state.width;
+        input.mouse.height = state.height;
+        input.mouse.rightButton = state.buttonDown(OIS::MB_Right);
+        climbHeld = climbHeld || state.buttonDown(OIS::MB_Left);
+    }
+    // Voice and key together lift no more than either alone.
+    input.keys.level = std::max(microphoneLevel(), heldClimb.advance(frameSeconds, climbHeld));
+    return input;
 }
 
 bool NBFrameListener::hotKey(uint32_t now, const char* event, const char* file) {
@@ -158,12 +221,10 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
                 }
             }
         }
-        insect.updateFromKeyboard(keyboard);
     }
-    if (mouse) {
+    if (mouse)
         mouse->capture();
-        insect.updateFlight(static_cast<float>(frameTime), mouse);
-    }
+    insect.update(static_cast<float>(frameTime), gatherInput(frameTime));
     playerCamera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
                                      insect.sightNode()->_getDerivedPosition());
     runScript("frame_started", nullptr);

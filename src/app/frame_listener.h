@@ -4,6 +4,9 @@
 #include <Bites/OgreWindowEventUtilities.h>
 #include <OgreFrameListener.h>
 
+#include "player/flight.h"
+#include "player/held_climb.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -27,6 +30,12 @@ public:
 private:
     // Raises a hot-key event at most once per calendar second.
     bool hotKey(uint32_t now, const char* event, const char* file);
+    // The one record of this frame's controls for the player's step; the
+    // devices have been captured.
+    flight::PlayerInput gatherInput(double frameSeconds);
+    // Puts the cursor, and the X pointer where X allows it, at the window's
+    // centre, so that the insect starts level and holds its heading.
+    void centreCursor();
 
     OIS::InputManager* inputSystem = nullptr;
     OIS::Mouse* mouse = nullptr;
@@ -37,4 +46,5 @@ private:
     unsigned long deleteWindowAtom = 0;
     bool running = true;
     uint32_t lastHotKeyTime = 0;
+    HeldClimb heldClimb;
 };

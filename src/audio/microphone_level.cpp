@@ -19,5 +19,6 @@ MicrophoneReadout microphoneReadout() {
     r.hearing = manager->hearing.load(std::memory_order_relaxed);
     r.peakHz = manager->peakHz.load(std::memory_order_relaxed);
     r.available = manager->microphoneAvailable.load(std::memory_order_relaxed);
+    r.tried = manager->microphoneTried.load(std::memory_order_relaxed);
     return r;
 }

@@ -16,5 +16,6 @@ struct MicrophoneReadout {
     bool hearing = false; // the current buffer counts as high
     float peakHz = 0.0f;  // frequency of the current buffer's peak
     bool available = false;
+    bool tried = true; // false while the device is still being opened
 };
 MicrophoneReadout microphoneReadout();

@@ -112,15 +112,18 @@ void SoundManager::applyCaptureSettings() {
         device->open(bufferEvent);
         ring.attach(device.get(), samplesPerBuffer);
         microphoneAvailable.store(true, std::memory_order_relaxed);
+        microphoneTried.store(true, std::memory_order_relaxed);
         if (recording)
             device->start();
         else
             device->stop();
     } catch (const MyUtils::Exception& e) {
         microphoneAvailable.store(false, std::memory_order_relaxed);
+        microphoneTried.store(true, std::memory_order_relaxed);
         showFailure(describeFailure(e));
     } catch (...) {
         microphoneAvailable.store(false, std::memory_order_relaxed);
+        microphoneTried.store(true, std::memory_order_relaxed);
         showFailure("Unknown");
     }
 }

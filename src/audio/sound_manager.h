@@ -60,6 +60,9 @@ public:
     // True while a capture device is open and delivering; false when none
     // could be opened or it went away during the game.
     std::atomic<bool> microphoneAvailable{false};
+    // Set once opening the capture device has been tried, so that the display
+    // does not call a device that is still opening missing.
+    std::atomic<bool> microphoneTried{false};
     // The capture device to open by name; empty for the system's default.
     // Set before applyCaptureSettings.
     std::string deviceName;

@@ -1,11 +1,13 @@
 #include "hud/hud.h"
 
+#include "audio/microphone_level.h"
 #include "player/player.h"
 #include "util/globals.h"
 
 #include <Overlay/OgreOverlay.h>
 #include <Overlay/OgreOverlayElement.h>
 #include <Overlay/OgreOverlayManager.h>
+#include <Overlay/OgrePanelOverlayElement.h>
 
 #include <cmath>
 #include <cstdio>
@@ -23,6 +25,14 @@ void setReadout(Ogre::OverlayElement* element, const char* format, double value)
     element->setCaption(text);
 }
 
+Ogre::PanelOverlayElement* panel(Ogre::OverlayManager& overlays, const char* name) {
+    Ogre::OverlayElement* e = overlays.getOverlayElement(name);
+    if (e->getTypeName() != "Panel")
+        OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, std::string(name) + " is not a Panel",
+                    "Hud::Hud");
+    return static_cast<Ogre::PanelOverlayElement*>(e);
+}
+
 } // namespace
 
 Hud::Hud() {
@@ -37,6 +47,12 @@ Hud::Hud() {
     bloodBar = overlays.getOverlayElement("Nightbite_new/BloodMeter/Blood");
     bloodBarFullHeight = bloodBar->getHeight();
     bloodBarBottom = static_cast<double>(bloodBar->getTop()) + bloodBarFullHeight;
+    levelBar = panel(overlays, "Nightbite_new/LevelMeter/Level");
+    hearingLamp = panel(overlays, "Nightbite_new/Hearing/Lamp");
+    frequency = overlays.getOverlayElement("Nightbite_new/Hearing/Frequency");
+    noMicrophone = overlays.getOverlayElement("Nightbite_new/NoMicrophone");
+    levelBarFullHeight = levelBar->getHeight();
+    levelBarBottom = static_cast<double>(levelBar->getTop()) + levelBarFullHeight;
     overlay->show();
 }
 
@@ -61,6 +77,31 @@ void Hud::updateHud() {
         h = -limit;
     bloodBar->setHeight(static_cast<Ogre::Real>(h));
     bloodBar->setTop(static_cast<Ogre::Real>(bloodBarBottom - h));
+
+    // The lift meter shows the thrust, level / 8, whichever of voice and key
+    // gave it. It shows the lower part of its picture rather than squeezing
+    // the whole into the bar, so each cell keeps its colour and place.
+    double full = insect.getThrust();
+    full = full > 1 ? 1.0 : (full > 0 ? full : 0.0); // NaN too ends at 0
+    const double lh = full * levelBarFullHeight;
+    levelBar->setHeight(static_cast<Ogre::Real>(lh));
+    levelBar->setTop(static_cast<Ogre::Real>(levelBarBottom - lh));
+    levelBar->setUV(0, static_cast<Ogre::Real>(1 - full), 1, 1);
+
+    const MicrophoneReadout heard = microphoneReadout();
+    // The lamp's picture holds it unlit on the left half and lit on the right.
+    if (heard.hearing)
+        hearingLamp->setUV(0.5f, 0, 1, 1);
+    else
+        hearingLamp->setUV(0, 0, 0.5f, 1);
+    char hz[32] = "";
+    if (heard.hearing && std::isfinite(heard.peakHz))
+        std::snprintf(hz, sizeof hz, "%.0f Hz", static_cast<double>(heard.peakHz));
+    frequency->setCaption(hz);
+    if (heard.available || !heard.tried)
+        noMicrophone->hide();
+    else
+        noMicrophone->show();
 }
 
 void updateHud() {

@@ -1,11 +1,14 @@
 // The heads-up display: the overlay "Nightbite_new" with the player's
-// coordinates, the gun sight of the first-person view and the blood meter.
+// coordinates, the gun sight of the first-person view, the blood meter, and
+// what the game hears: the lift meter, the hearing lamp with the frequency,
+// and a line when there is no microphone.
 // Made once at start-up and updated every frame on the main thread.
 #pragma once
 
 namespace Ogre {
 class Overlay;
 class OverlayElement;
+class PanelOverlayElement;
 } // namespace Ogre
 
 class Hud {
@@ -27,6 +30,12 @@ private:
     Ogre::OverlayElement* bloodBar;
     double bloodBarFullHeight;
     double bloodBarBottom;
+    Ogre::PanelOverlayElement* levelBar;
+    Ogre::PanelOverlayElement* hearingLamp;
+    Ogre::OverlayElement* frequency;
+    Ogre::OverlayElement* noMicrophone;
+    double levelBarFullHeight;
+    double levelBarBottom;
 };
 
 // Updates the global display; nothing happens before it exists.

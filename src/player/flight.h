@@ -55,6 +55,16 @@ struct KeyInput {
     bool f1 = false, f2 = false, space = false;
 };
 
+// The controls as the player's step sees them in one frame, gathered in one
+// place by the frame loop: the keys and the lift level, and the mouse. A
+// device that is missing (after the window closed) leaves its part unused.
+struct PlayerInput {
+    KeyInput keys; // level: the larger of the microphone's and the held control's
+    MouseInput mouse;
+    bool hasKeyboard = false;
+    bool hasMouse = false;
+};
+
 // Turns and moves to apply to the scene, in this order: pitch the main node
 // (local), roll the body node (local), yaw the main node (world); then, when
 // landed, the levelling roll and pitch; then move the main node to position.

@@ -3,13 +3,11 @@
 #include "npc/npc.h"
 #include "util/globals.h"
 #include "world/collision_zones.h"
-#include "audio/microphone_level.h"
 
 #include <OgreAnimationState.h>
 #include <OgreEntity.h>
 #include <OgreSceneManager.h>
 #include <OgreSceneNode.h>
-#include <OIS.h>
 
 #include <cmath>
 #include <cstring>
@@ -97,13 +95,11 @@ void PlayerCharacter::moveMainNode(const Ogre::Vector3& position) {
         main->setPosition(position);
 }
 
-void PlayerCharacter::updateFromKeyboard(OIS::Keyboard* keyboard) {
-    flight::KeyInput keys;
-    keys.level = microphoneLevel();
-    keys.f1 = keyboard->isKeyDown(OIS::KC_F1);
-    keys.f2 = keyboard->isKeyDown(OIS::KC_F2);
-    keys.space = keyboard->isKeyDown(OIS::KC_SPACE);
-    updateFromKeyboard(keys);
+void PlayerCharacter::update(float dt, const flight::PlayerInput& input) {
+    if (input.hasKeyboard)
+        updateFromKeyboard(input.keys);
+    if (input.hasMouse)
+        updateFlight(dt, input.mouse);
 }
 
 void PlayerCharacter::updateFromKeyboard(const flight::KeyInput& keys) {
@@ -127,17 +123,6 @@ void PlayerCharacter::updateFromKeyboard(const flight::KeyInput& keys) {
         bodyEntity->setVisible(true);
         firstPerson = false;
     }
-}
-
-void PlayerCharacter::updateFlight(float dt, OIS::Mouse* mouse) {
-    const OIS::MouseState& ms = mouse->getMouseState();
-    flight::MouseInput input;
-    input.x = ms.X.abs;
-    input.y = ms.Y.abs;
-    input.width = ms.width;
-    input.height = ms.height;
-    input.rightButton = ms.buttonDown(OIS::MB_Right);
-    updateFlight(dt, input);
 }
 
 void PlayerCharacter::updateFlight(float dt, const flight::MouseInput& mouse) {

@@ -17,11 +17,6 @@ class SceneNode;
 class Entity;
 class AnimationState;
 } // namespace Ogre
-namespace OIS {
-class Keyboard;
-class Mouse;
-} // namespace OIS
-
 class Npc;
 class Player;
 
@@ -75,11 +70,12 @@ public:
     Ogre::AnimationState* flyAnimation() const { return fly; }
     Ogre::AnimationState* sitAnimation() const { return sit; }
 
-    // Thrust from the microphone level; F1/F2 views; Space to take off.
-    void updateFromKeyboard(OIS::Keyboard* keyboard);
+    // One frame of the insect from the frame's controls: the keyboard step,
+    // then the flight step, each only when its device is there.
+    void update(float dt, const flight::PlayerInput& input);
+    // Thrust from the lift level; F1/F2 views; Space to take off.
     void updateFromKeyboard(const flight::KeyInput& keys);
     // Steering, lift, collision, landing and attaching for one frame.
-    void updateFlight(float dt, OIS::Mouse* mouse);
     void updateFlight(float dt, const flight::MouseInput& mouse);
 
 private:

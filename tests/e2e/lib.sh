@@ -231,3 +231,34 @@ window_geometry() {
     ww=$(xwininfo -id "$1" | awk '/Width:/ {print $2}')
     wh=$(xwininfo -id "$1" | awk '/Height:/ {print $2}')
 }
+
+# Waits for the game's window and gives it the keyboard focus without moving
+# the pointer, for tests of what the game does before the mouse moves. Prints
+# the window's id.
+wait_game_window_still() {
+    local id; id=$(wait_window Nightbite "${1:-30}") || return 1
+    xdotool windowfocus "$id" 2>/dev/null
+    echo "$id"
+}
+
+# Writes a second of silence per second of capture for SDL's disk driver.
+make_silence() {
+    head -c $((22050 * 2 * ${2:-60})) /dev/zero > "$1"
+}
+
+# Mean of an expression over a region of an image, 0..1:
+# region_mean IMAGE WxH+X+Y [FX-EXPRESSION]
+region_mean() {
+    convert "$1" -crop "$2" +repage -fx "${3:-(r+g+b)/3}" -format '%[fx:mean]' info:
+}
+
+# Waits until the last line of a file satisfies an awk condition on its fields:
+# wait_last FILE 'AWK-CONDITION' [TIMEOUT]
+wait_last() {
+    local file=$1 cond=$2 timeout=$(( ${3:-30} * NB_TIMEOUT_SCALE ))
+    for _ in $(seq $((timeout * 10))); do
+        [ -s "$file" ] && tail -n 1 "$file" | awk "{exit !($cond)}" && return 0
+        sleep 0.1
+    done
+    return 1
+}

@@ -4,6 +4,7 @@
 // them.)
 #include "player/game_fixture.h"
 
+#include "audio/sound_manager.h"
 #include "hud/hud.h"
 #include "player/player.h"
 #include "util/globals.h"
@@ -13,6 +14,7 @@
 #include <Overlay/OgreOverlayContainer.h>
 #include <Overlay/OgreOverlayManager.h>
 #include <Overlay/OgreOverlaySystem.h>
+#include <Overlay/OgrePanelOverlayElement.h>
 
 #include <cmath>
 
@@ -44,6 +46,17 @@ protected:
         overlay->add2D(panel);
         overlay->add2D(meter);
         overlay->add2D(container("Panel", "Nightbite_new/GunSight"));
+        Ogre::OverlayContainer* level = container("Panel", "Nightbite_new/LevelMeter");
+        Ogre::OverlayElement* levelBar = om.createOverlayElement("Panel", "Nightbite_new/LevelMeter/Level");
+        levelBar->setTop(kBarTop);
+        levelBar->setHeight(kBarHeight);
+        level->addChild(levelBar);
+        overlay->add2D(level);
+        Ogre::OverlayContainer* hearing = container("Panel", "Nightbite_new/Hearing");
+        hearing->addChild(om.createOverlayElement("Panel", "Nightbite_new/Hearing/Lamp"));
+        hearing->addChild(om.createOverlayElement("TextArea", "Nightbite_new/Hearing/Frequency"));
+        overlay->add2D(hearing);
+        overlay->add2D(container("Panel", "Nightbite_new/NoMicrophone"));
         startScripts();
     }
     void TearDown() override {
@@ -125,6 +138,74 @@ TEST_F(HudTest, BloodBarGrowsUpFromItsBottomEdge) {
         EXPECT_TRUE(std::isfinite(bar->getHeight())) << level;
         EXPECT_TRUE(std::isfinite(bar->getTop())) << level;
     }
+}
+
+TEST_F(HudTest, ShowsTheLiftTheHearingAndAMissingMicrophone) {
+    hud = new Hud();
+    auto* bar = static_cast<Ogre::PanelOverlayElement*>(element("Nightbite_new/LevelMeter/Level"));
+    auto* lamp = static_cast<Ogre::PanelOverlayElement*>(element("Nightbite_new/Hearing/Lamp"));
+    Ogre::OverlayElement* hz = element("Nightbite_new/Hearing/Frequency");
+    Ogre::OverlayElement* noMicrophone = element("Nightbite_new/NoMicrophone");
+    auto vTop = [](Ogre::PanelOverlayElement* p) {
+        Ogre::Real u1, v1, u2, v2;
+        p->getUV(u1, v1, u2, v2);
+        return v1;
+    };
+    auto uLeft = [](Ogre::PanelOverlayElement* p) {
+        Ogre::Real u1, v1, u2, v2;
+        p->getUV(u1, v1, u2, v2);
+        return u1;
+    };
+
+    // No sound manager at all: nothing heard, and the line says so.
+    updateHud();
+    EXPECT_TRUE(noMicrophone->isVisible());
+    EXPECT_EQ(hz->getCaption(), "");
+
+    // The meter fills from its bottom edge by the thrust (level 6 of 8),
+    // showing the lower part of its picture; a script's thrust beyond the
+    // range draws no more than full.
+    const struct {
+        float level, fraction;
+    } lifts[] = {{6, 0.75f}, {0, 0}, {8, 1}};
+    for (auto [level, fraction] : lifts) {
+        flight::KeyInput k;
+        k.level = level;
+        player->getCharacter().updateFromKeyboard(k);
+        updateHud();
+        EXPECT_NEAR(bar->getHeight(), fraction * kBarHeight, 1e-6) << level;
+        EXPECT_NEAR(bar->getTop() + bar->getHeight(), kBarTop + kBarHeight, 1e-6) << level;
+        EXPECT_NEAR(vTop(bar), 1 - fraction, 1e-6) << level;
+    }
+    flight::KeyInput beyond;
+    beyond.level = 80;
+    player->getCharacter().updateFromKeyboard(beyond);
+    updateHud();
+    EXPECT_NEAR(bar->getHeight(), kBarHeight, 1e-6);
+
+    SoundManager manager;
+    soundManager = &manager;
+    struct Unset {
+        ~Unset() { soundManager = nullptr; }
+    } unset;
+    manager.hearing = true;
+    manager.peakHz = 2150.4f;
+    updateHud();
+    EXPECT_FALSE(noMicrophone->isVisible()); // the device is still opening
+    manager.microphoneTried = true;
+    manager.microphoneAvailable = true;
+    updateHud();
+    EXPECT_FALSE(noMicrophone->isVisible());
+    EXPECT_EQ(hz->getCaption(), "2150 Hz");
+    EXPECT_EQ(uLeft(lamp), 0.5f); // the lit half
+    manager.hearing = false;
+    updateHud();
+    EXPECT_EQ(hz->getCaption(), "");
+    EXPECT_EQ(uLeft(lamp), 0.0f);
+    // The device went away during the game.
+    manager.microphoneAvailable = false;
+    updateHud();
+    EXPECT_TRUE(noMicrophone->isVisible());
 }
 
 TEST_F(HudTest, AMissingElementIsTheEnginesError) {

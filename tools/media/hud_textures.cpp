@@ -1,6 +1,8 @@
 // Textures of the heads-up display: the gun sight, the blood meter's frame and
-// its bar, and the backing of the read-outs. Sizes match the pixel sizes the
-// overlay gives the elements, so the pictures are drawn one texel to a pixel.
+// its bar, the lift meter's frame and fill, the hearing lamp, and the backing
+// of the read-outs. Sizes match the pixel sizes the overlay gives the
+// elements, so the pictures are drawn one texel to a pixel (the fills are
+// stretched into their wells).
 #include "media.h"
 #include "picture.h"
 
@@ -43,9 +45,9 @@ void writeGunSight(const std::string& outDir) {
     pic.save(outDir + "/gunsight.dds");
 }
 
-// The meter's frame: a light rounded rim around a dark see-through well with
-// a notch every quarter of the scale.
-void writeMeterFrame(const std::string& outDir) {
+// A meter's frame: a light rounded rim around a dark see-through well with
+// `divisions` - 1 notches dividing the scale evenly.
+void writeMeterFrame(const std::string& path, int divisions) {
     const int w = 32, h = 256;
     const float rim = 4, radius = 6;
     Picture pic(w, h);
@@ -63,12 +65,12 @@ void writeMeterFrame(const std::string& outDir) {
             pic.blend(x, y, {0.85f, 0.85f, 0.88f, 0.9f}, coverage(outside) * coverage(inner));
         }
     }
-    for (int q = 1; q < 4; ++q) {
-        int y = int(rim) + (h - 2 * int(rim)) * q / 4;
+    for (int q = 1; q < divisions; ++q) {
+        int y = int(rim) + (h - 2 * int(rim)) * q / divisions;
         for (int x = int(rim); x < int(rim) + 7; ++x)
             pic.blend(x, y, {0.85f, 0.85f, 0.88f, 0.8f}, 1);
     }
-    pic.save(outDir + "/blood_meter_frame.dds");
+    pic.save(path);
 }
 
 // The bar: dark red at its sides, bright in the middle, like a glass tube of
@@ -87,12 +89,61 @@ void writeBloodBar(const std::string& outDir) {
     pic.save(outDir + "/blood_bar.dds");
 }
 
+// The lift meter's fill: eight cells, green at the bottom through yellow to
+// red at the top, shaded like a tube across. The display shows its lower
+// part as the level rises, so each cell keeps its colour and place.
+void writeLevelBar(const std::string& outDir) {
+    const int w = 32, h = 256, cells = 8;
+    Picture pic(w, h);
+    for (int y = 0; y < h; ++y) {
+        // 0 at the bottom (the picture's last row), 1 at the top.
+        float up = 1.0f - (float(y) + 0.5f) / float(h);
+        Rgba c = up < 0.6f ? Rgba{0.25f + 1.2f * up, 0.85f, 0.2f, 0.95f}
+                           : Rgba{0.97f, 0.85f - 1.6f * (up - 0.6f), 0.15f, 0.95f};
+        int inCell = y % (h / cells);
+        bool gap = inCell < 2 || inCell >= h / cells - 1;
+        for (int x = 0; x < w; ++x) {
+            float u = (float(x) + 0.5f) / float(w);
+            float shade = 0.55f + 0.45f * std::sin(Ogre::Math::PI * u);
+            pic.at(x, y) = gap ? Rgba{0, 0, 0, 0}
+                               : Rgba{c.r * shade, c.g * shade, c.b * shade, c.a};
+        }
+    }
+    pic.save(outDir + "/level_bar.dds");
+}
+
+// The hearing lamp, unlit on the left half and lit on the right: the display
+// picks a half, so lighting it changes no material.
+void writeHearingLamp(const std::string& outDir) {
+    const int size = 32;
+    Picture pic(2 * size, size);
+    for (int half = 0; half < 2; ++half) {
+        const float cx = float(half * size) + 0.5f * size, cy = 0.5f * size;
+        const Rgba rim{0.75f, 0.75f, 0.7f, 0.9f};
+        const Rgba face = half ? Rgba{1.0f, 0.9f, 0.25f, 1.0f} : Rgba{0.12f, 0.12f, 0.1f, 0.85f};
+        for (int y = 0; y < size; ++y) {
+            for (int x = half * size; x < (half + 1) * size; ++x) {
+                float dx = float(x) + 0.5f - cx, dy = float(y) + 0.5f - cy;
+                float r = std::sqrt(dx * dx + dy * dy);
+                pic.blend(x, y, rim, coverage(r - 13));
+                pic.blend(x, y, face, coverage(r - 11));
+                if (half)
+                    pic.blend(x, y, {1, 1, 0.9f, 0.8f}, coverage(r - 4));
+            }
+        }
+    }
+    pic.save(outDir + "/hearing_lamp.dds");
+}
+
 void writeHudTextures(const std::string& outDir) {
     // The read-outs' backing: plain dark, 40 % opaque.
     Picture(4, 4, {0, 0, 0, 0.4f}).save(outDir + "/hud_backdrop.dds");
     writeGunSight(outDir);
-    writeMeterFrame(outDir);
+    writeMeterFrame(outDir + "/blood_meter_frame.dds", 4);
     writeBloodBar(outDir);
+    writeMeterFrame(outDir + "/level_meter_frame.dds", 8);
+    writeLevelBar(outDir);
+    writeHearingLamp(outDir);
 }
 
 MediaGenerator hudTextures("hud_textures", writeHudTextures);
