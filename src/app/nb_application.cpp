@@ -3,6 +3,7 @@
 #include "app/frame_listener.h"
 #include "app/player_camera.h"
 #include "app/scene_setup.h"
+#include "app/settings.h"
 #include "audio/microphone_level.h"
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
@@ -18,6 +19,7 @@
 #include <Ogre.h>
 #include <Overlay/OgreOverlaySystem.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -51,6 +53,23 @@ void requireRenderSystem(const std::string& pluginList) {
         OGRE_EXCEPT(Ogre::Exception::ERR_RENDERINGAPI_ERROR,
                     "No render system could be loaded; check the plug-in list " + pluginList,
                     "NBApplication");
+}
+
+// The name given on the command line wins over the remembered one. It is
+// remembered only once a device of that name has opened: a mistyped name, or
+// a device that is not plugged in, must not replace a choice that works.
+std::string microphoneToUse(const std::string& settingsFile,
+                            const std::optional<std::string>& asked) {
+    if (asked)
+        return *asked;
+    return settings::read(settingsFile, settings::microphoneKey).value_or("");
+}
+
+void rememberMicrophone(const std::string& settingsFile, const std::string& name) {
+    std::string error;
+    if (!settings::write(settingsFile, settings::microphoneKey, name, error))
+        std::fprintf(stderr, "Cannot remember the microphone in %s: %s\n", settingsFile.c_str(),
+                     error.c_str());
 }
 
 } // namespace
@@ -116,8 +135,12 @@ bool NBApplication::setup() {
     // Failures are shown and contained there; the game goes on without lift.
     soundManager = new SoundManager();
     microphoneLevelSource = &soundManager->level;
+    const std::string settingsFile = settings::settingsFile(resourcePath);
+    soundManager->deviceName = microphoneToUse(settingsFile, microphone);
     configureCapture();
     applyCaptureSettings();
+    if (microphone && soundManager->microphoneAvailable.load())
+        rememberMicrophone(settingsFile, *microphone);
     startCapture();
     // 16-17. The street ambience; without a device or file the game is silent.
     soundOutput = new SoundOutput();
@@ -168,10 +191,11 @@ void stopSound() {
     soundOutput = nullptr;
 }
 
-int runGame() {
+int runGame(const std::optional<std::string>& microphone) {
     std::unique_ptr<NBApplication> app;
     try {
         app = std::make_unique<NBApplication>();
+        app->microphone = microphone;
     } catch (const std::exception& e) {
         // The engine root can fail before any window exists: no display, an
         // unloadable plug-in. Report it the same way as any later failure.

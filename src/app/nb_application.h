@@ -1,5 +1,6 @@
 // The game's application object: engine root, set-up and the rendering loop.
 #pragma once
+#include <optional>
 #include <string>
 
 class NBApplication {
@@ -15,9 +16,13 @@ public:
     // dialog was cancelled.
     bool setup();
 
+    // The microphone asked for on the command line, if any; otherwise the
+    // one remembered in the settings file is used.
+    std::optional<std::string> microphone;
+
 private:
     std::string resourcePath;
 };
 
 // The entry function's body: returns the program's exit status.
-int runGame();
+int runGame(const std::optional<std::string>& microphone = std::nullopt);

@@ -4,9 +4,19 @@
 #include "util/globals.h"
 #include "util/message_box.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
+
+// The worker also wakes this often without a buffer, to see whether the
+// device is still there.
+constexpr std::chrono::milliseconds deviceCheckInterval{250};
+// A started device that delivers nothing for this many checks in a row (three
+// seconds; a buffer takes under 0.2 s) has stopped. Counted in the worker's
+// own wake-ups rather than by the clock, so that a machine that was suspended
+// and wakes up again does not look like a dead microphone.
+constexpr int silentChecksForLoss = 12;
 
 // The capture settings the game runs with.
 constexpr int32_t gameSamplesPerBuffer = 4096;
@@ -49,15 +59,16 @@ void SoundManager::threadMain() {
     std::fflush(stdout);
     try {
         for (;;) {
-            bufferEvent.wait();
+            bufferEvent.waitFor(deviceCheckInterval);
             if (dying.load())
                 return;
             std::lock_guard<std::mutex> guard(lock);
             // Signals that came while the worker was busy merge into one
             // wake-up, so take every finished buffer now, in ring order,
             // rather than letting a backlog build up.
-            while (!dying.load() && ring.isCurrentDone())
+            while (!dying.load() && !deviceLost && ring.isCurrentDone())
                 analyseCurrentBuffer();
+            watchDevice();
         }
     } catch (const MyUtils::Exception& e) {
         showFailure(describeFailure(e));
@@ -77,6 +88,34 @@ void SoundManager::analyseCurrentBuffer() {
     peakHz.store(static_cast<float>(tone.peakBin) * static_cast<float>(format.nSamplesPerSec) /
                      static_cast<float>(fft->size),
                  std::memory_order_relaxed);
+}
+
+void SoundManager::watchDevice() {
+    if (deviceLost || !device || !device->handle || !device->started) {
+        silentChecks = 0;
+        return;
+    }
+    uint64_t callbacks = device->callbackCount();
+    if (callbacks != seenCallbacks) {
+        seenCallbacks = callbacks;
+        silentChecks = 0;
+    } else {
+        ++silentChecks;
+    }
+    if (!device->vanished() && silentChecks < silentChecksForLoss)
+        return;
+    // Said once: the device does not come back during this game. Whatever the
+    // level was stays behind with the device, or the insect would go on
+    // climbing on a sound nobody makes any more.
+    deviceLost = true;
+    levelState = LevelState{};
+    level.store(0.0f, std::memory_order_relaxed);
+    hearing.store(false, std::memory_order_relaxed);
+    microphoneAvailable.store(false, std::memory_order_relaxed);
+    std::string which = device->name.empty() ? "The microphone" : "The microphone \"" + device->name + "\"";
+    std::fprintf(stderr, "%s stopped delivering sound; going on without sound input\n",
+                 which.c_str());
+    std::fflush(stderr);
 }
 
 void SoundManager::configureCapture() {
@@ -108,6 +147,10 @@ void SoundManager::applyCaptureSettings() {
         // detached if the new device cannot be opened.
         ring.detach();
         device = std::make_unique<MyAudio::WaveInDevice>(format);
+        device->name = deviceName;
+        deviceLost = false;
+        seenCallbacks = 0;
+        silentChecks = 0;
         fft = std::make_unique<Fft>(static_cast<uint32_t>(fftSize));
         device->open(bufferEvent);
         ring.attach(device.get(), samplesPerBuffer);
@@ -120,7 +163,11 @@ void SoundManager::applyCaptureSettings() {
     } catch (const MyUtils::Exception& e) {
         microphoneAvailable.store(false, std::memory_order_relaxed);
         microphoneTried.store(true, std::memory_order_relaxed);
-        showFailure(describeFailure(e));
+        // A name that matches no device was asked for by the player, and the
+        // device has said so in one line already; a box would only stop the
+        // game. A device that exists and cannot be opened gets the box.
+        if (e.message != MyAudio::noSuchMicrophone)
+            showFailure(describeFailure(e));
     } catch (...) {
         microphoneAvailable.store(false, std::memory_order_relaxed);
         microphoneTried.store(true, std::memory_order_relaxed);

@@ -4,7 +4,9 @@
 //
 // Threads: the worker analyses buffers under `lock`; the capture settings
 // operations take the same lock on the main thread; SDL's audio thread fills
-// buffers and signals `bufferEvent`. `level` is read without the lock.
+// buffers and signals `bufferEvent`. `level` is read without the lock. The
+// worker's wait on `bufferEvent` is timed, so that it also notices a device
+// that stopped calling back at all.
 #pragma once
 #include "audio/active_object.h"
 #include "audio/auto_reset_event.h"
@@ -66,6 +68,8 @@ public:
     // The capture device to open by name; empty for the system's default.
     // Set before applyCaptureSettings.
     std::string deviceName;
+    // Set by the worker, under `lock`, once the open device went away.
+    bool deviceLost = false;
 
 protected:
     void onThreadStart() override;
@@ -74,6 +78,15 @@ protected:
 private:
     // With `lock` held: reads the ring's current buffer and moves the level.
     void analyseCurrentBuffer();
+    // With `lock` held, once per wake-up: notices a started device that went
+    // away or stopped delivering, says so once on stderr, drops the level to
+    // 0 and clears microphoneAvailable.
+    void watchDevice();
+
+    // The device's callback count at the last check, and how many checks in
+    // a row it has not moved. Worker only, under `lock`.
+    uint64_t seenCallbacks = 0;
+    int silentChecks = 0;
 };
 
 // "<message>, Error <code in lower-case hex>", the text of the failure box.

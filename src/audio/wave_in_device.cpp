@@ -10,6 +10,27 @@
 
 namespace MyAudio {
 
+const char* const noSuchMicrophone = "No such microphone";
+
+std::vector<std::string> captureDeviceNames() {
+    std::vector<std::string> names;
+    int count = SDL_GetNumAudioDevices(1);
+    for (int i = 0; i < count; ++i)
+        if (const char* name = SDL_GetAudioDeviceName(i, 1))
+            names.emplace_back(name);
+    return names;
+}
+
+std::string noSuchMicrophoneText(const std::string& name) {
+    std::string text = "No microphone named \"" + name + "\"; found: ";
+    std::vector<std::string> names = captureDeviceNames();
+    if (names.empty())
+        text += "none";
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i ? ", \"" : "\"") + names[i] + "\"";
+    return text;
+}
+
 WaveInDevice::WaveInDevice(const WaveFormat& f) : format(f) {
     // Sixteen buffers is what the ring uses; more only grows this once.
     queue.resize(32);
@@ -44,6 +65,16 @@ void WaveInDevice::open(AutoResetEvent& e) {
         audioInitialised = true;
     }
 
+    if (!name.empty()) {
+        std::vector<std::string> names = captureDeviceNames();
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            status = MMSYSERR_BADDEVICEID;
+            std::fprintf(stderr, "%s\n", noSuchMicrophoneText(name).c_str());
+            std::fflush(stderr);
+            throw MyUtils::Exception{static_cast<uint32_t>(ENODEV), noSuchMicrophone};
+        }
+    }
+
     SDL_AudioSpec want;
     SDL_zero(want);
     want.freq = static_cast<int>(format.nSamplesPerSec);
@@ -54,7 +85,7 @@ void WaveInDevice::open(AutoResetEvent& e) {
     want.userdata = this;
     SDL_AudioSpec have;
     // No allowed changes: SDL converts to exactly this format for us.
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    SDL_AudioDeviceID id = SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 1, &want, &have, 0);
     if (id == 0) {
         int error = errno;
         failOpen(MMSYSERR_BADDEVICEID, error, SDL_GetError());
@@ -192,7 +223,12 @@ void WaveInDevice::deliver(const uint8_t* data, size_t bytes) {
         event->set();
 }
 
+bool WaveInDevice::vanished() const {
+    return handle && SDL_GetAudioDeviceStatus(handle) == SDL_AUDIO_STOPPED;
+}
+
 void WaveInDevice::captureCallback(void* device, uint8_t* stream, int len) {
+    static_cast<WaveInDevice*>(device)->callbacks.fetch_add(1, std::memory_order_relaxed);
     if (len > 0)
         static_cast<WaveInDevice*>(device)->deliver(stream, static_cast<size_t>(len));
 }

@@ -6,9 +6,11 @@
 #include "audio/auto_reset_event.h"
 #include "audio/wave_format.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace MyAudio {
@@ -26,6 +28,17 @@ constexpr uint32_t WAVERR_UNPREPARED = 34;
 // Samples per SDL callback; one game buffer's worth at the start-up settings.
 constexpr uint16_t captureChunkSamples = 4096;
 
+// The message of the failure thrown by open() for a name that no capture
+// device has; the owner tells it from a device that failed to open.
+extern const char* const noSuchMicrophone;
+
+// The names of the capture devices, in SDL's order. SDL's audio must be
+// initialised.
+std::vector<std::string> captureDeviceNames();
+
+// `No microphone named "X"; found: "A", "B"`, without a line end.
+std::string noSuchMicrophoneText(const std::string& name);
+
 class WaveInDevice {
 public:
     explicit WaveInDevice(const WaveFormat& format);
@@ -34,8 +47,10 @@ public:
     WaveInDevice(const WaveInDevice&) = delete;
     WaveInDevice& operator=(const WaveInDevice&) = delete;
 
-    // Opens the default capture device, paused. Throws MyUtils::Exception
-    // "Cannot open device" (code: errno) and writes SDL's reason to stderr.
+    // Opens the capture device called `name` (the default when empty),
+    // paused. Throws MyUtils::Exception "Cannot open device" (code: errno) and
+    // writes SDL's reason to stderr. A name that no device has gives one line
+    // naming the devices found and the failure `noSuchMicrophone` instead.
     void open(AutoResetEvent& event);
     void start();
     void stop();
@@ -60,11 +75,20 @@ public:
     void deliver(const uint8_t* data, size_t bytes);
     static void captureCallback(void* device, uint8_t* stream, int len);
 
+    // True when the open device has gone away (unplugged, or closed behind
+    // our back). SDL may go on calling back with silence for such a device.
+    bool vanished() const;
+    // Callbacks from SDL so far: a count that stops moving means the device
+    // stopped delivering.
+    uint64_t callbackCount() const { return callbacks.load(std::memory_order_relaxed); }
+
     WaveFormat format;
     bool started = false;
     uint32_t deviceId = WAVE_MAPPER;
     uint32_t handle = 0; // SDL_AudioDeviceID; 0 when not open
     uint32_t status = MMSYSERR_BADDEVICEID;
+    // The capture device to open; empty for the system's default.
+    std::string name;
 
 private:
     [[noreturn]] void failOpen(uint32_t result, int error, const char* reason);
@@ -79,6 +103,7 @@ private:
     size_t count = 0;
     AutoResetEvent* event = nullptr;
     bool audioInitialised = false;
+    std::atomic<uint64_t> callbacks{0};
 };
 
 } // namespace MyAudio

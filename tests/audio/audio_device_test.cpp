@@ -16,6 +16,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -356,4 +358,99 @@ TEST(SoundOutputDevice, NoOutputDeviceGivesOneLineAndSilence) {
         EXPECT_EQ(output.playBackground(sound.c_str()), 1);
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Chyba - nevytvoreny audio device.\n");
+}
+
+namespace {
+
+// Waits until the manager says its microphone is gone, then a while longer,
+// so that a second report would be seen too.
+void watchLoss(SoundManager& manager, std::chrono::seconds limit) {
+    auto start = Clock::now();
+    while (manager.microphoneAvailable.load() && Clock::now() - start < limit)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(manager.microphoneAvailable.load()) << "the loss was not noticed";
+    std::this_thread::sleep_for(1s);
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(VanishingMicrophone, ClosedUnderTheWorkerOrStalledItIsReportedOnceAndTheLevelDrops) {
+    Scratch scratch;
+    useDriver("disk");
+
+    // 1. The device goes away while a tone holds the level up: SDL reports it
+    // stopped, and the insect must not go on climbing.
+    setenv("SDL_DISKAUDIOFILEIN", scratch.tone("high.raw", 2000, 10).c_str(), 1);
+    {
+        SoundManager manager;
+        manager.configureCapture();
+        manager.applyCaptureSettings();
+        manager.startCapture();
+        ASSERT_TRUE(manager.microphoneAvailable.load());
+        for (auto start = Clock::now(); manager.level.load() < 8.0f && Clock::now() - start < 5s;)
+            std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(manager.level.load(), 8.0f);
+        testing::internal::CaptureStderr();
+        {
+            std::lock_guard<std::mutex> guard(manager.lock);
+            SDL_CloseAudioDevice(manager.device->handle);
+        }
+        watchLoss(manager, 5s);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(countOf(err, "stopped delivering sound"), 1u) << err;
+        EXPECT_EQ(countOf(err, "\n"), 1u) << err;
+        EXPECT_EQ(manager.level.load(), 0.0f);
+        manager.stop();
+    }
+
+    // 2. The device stays open but stops delivering (the driver's read blocks):
+    // only the silence gives it away. A pipe that the test holds open and stops
+    // writing to plays that driver.
+    std::string pipe = scratch.file("stalling");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    int writer = ::open(pipe.c_str(), O_RDWR); // never blocks, unlike a write-only open
+    ASSERT_GE(writer, 0);
+    std::vector<uint8_t> tone = sineBytes(2000.0, 3);
+    ASSERT_EQ(::write(writer, tone.data(), tone.size()), ssize_t(tone.size()));
+    setenv("SDL_DISKAUDIOFILEIN", pipe.c_str(), 1);
+    {
+        SoundManager manager;
+        // Declared after the manager, so that the pipe ends before the device
+        // closes even when an assertion leaves early.
+        struct PipeEnd {
+            int fd;
+            void close() {
+                if (fd >= 0)
+                    ::close(fd);
+                fd = -1;
+            }
+            ~PipeEnd() { close(); }
+        } pipeEnd{writer};
+        manager.deviceName = "System audio capture device"; // by name, as the player may ask
+        manager.configureCapture();
+        manager.applyCaptureSettings();
+        manager.startCapture();
+        ASSERT_TRUE(manager.microphoneAvailable.load());
+        testing::internal::CaptureStderr();
+        watchLoss(manager, 10s);
+        // The end of the pipe lets the driver's read return, so that closing
+        // the device can finish (and so that flushing every stream, as the
+        // capture of standard error does, does not wait on the driver's).
+        pipeEnd.close();
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(countOf(err, "The microphone \"System audio capture device\" stopped delivering "
+                               "sound; going on without sound input\n"),
+                  1u)
+            << err;
+        EXPECT_EQ(countOf(err, "\n"), 1u) << err;
+        EXPECT_EQ(manager.level.load(), 0.0f);
+        manager.stop();
+    }
 }

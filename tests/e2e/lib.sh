@@ -262,3 +262,24 @@ wait_last() {
     done
     return 1
 }
+
+# Like start_program, with arguments: start_program_args nightbite --microphone X
+start_program_args() {
+    local program=$1
+    shift
+    rm -f "$NB_TMP/$program.rc"
+    NB_PROGRAM=$program
+    (cd "$NB_GAME_DIR" && "./$program" "$@" > "$NB_TMP/$program.out" 2> "$NB_TMP/$program.err"
+     echo $? > "$NB_TMP/$program.rc") &
+    NB_GAME_PID=$!
+}
+
+# Waits until a file holds a line exactly equal to the text.
+wait_line() {
+    local file=$1 text=$2 timeout=$(( ${3:-20} * NB_TIMEOUT_SCALE ))
+    for _ in $(seq $((timeout * 10))); do
+        [ -f "$file" ] && grep -qFx -- "$text" "$file" && return 0
+        sleep 0.1
+    done
+    return 1
+}

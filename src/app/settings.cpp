@@ -1,0 +1,147 @@
+#include "app/settings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace settings {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string trim(const std::string& s) {
+    size_t begin = 0, end = s.size();
+    while (begin < end && isBlank(s[begin]))
+        ++begin;
+    while (end > begin && isBlank(s[end - 1]))
+        --end;
+    return s.substr(begin, end - begin);
+}
+
+// The key of a settings line, or nothing for a comment, a blank line or a line
+// without '='. A file saved with Windows line ends reads the same.
+std::optional<std::string> keyOf(const std::string& line, std::string* value = nullptr) {
+    std::string text = line;
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    std::string trimmed = trim(text);
+    size_t equals = trimmed.find('=');
+    if (trimmed.empty() || trimmed[0] == '#' || equals == std::string::npos)
+        return std::nullopt;
+    std::string key = trim(trimmed.substr(0, equals));
+    if (key.empty())
+        return std::nullopt;
+    if (value)
+        *value = trim(trimmed.substr(equals + 1));
+    return key;
+}
+
+} // namespace
+
+std::optional<std::string> read(const std::string& path, const std::string& key) {
+    std::ifstream in(path, std::ios::binary);
+    std::optional<std::string> found;
+    std::string line, value;
+    while (std::getline(in, line))
+        if (keyOf(line, &value) == key)
+            found = value;
+    return found;
+}
+
+bool write(const std::string& path, const std::string& key, const std::string& value,
+           std::string& error) {
+    if (value.find_first_of("\r\n") != std::string::npos) {
+        error = "a line break cannot be stored in a setting";
+        return false;
+    }
+    if (!value.empty() && (isBlank(value.front()) || isBlank(value.back()))) {
+        error = "blanks at the start or end of a setting would be lost";
+        return false;
+    }
+
+    // Every line of the old file is kept; a file that exists but cannot be
+    // read is left alone rather than replaced by one holding only this key.
+    std::vector<std::string> lines;
+    mode_t mode = 0644;
+    struct stat old;
+    if (::stat(path.c_str(), &old) == 0) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            error = std::strerror(errno);
+            return false;
+        }
+        std::stringstream whole;
+        whole << in.rdbuf();
+        std::string text = whole.str();
+        std::istringstream split(text);
+        for (std::string line; std::getline(split, line);)
+            lines.push_back(line);
+        mode = old.st_mode & 07777;
+    }
+
+    const std::string setting = key + "=" + value;
+    bool replaced = false;
+    std::string out;
+    for (const std::string& line : lines) {
+        if (keyOf(line) == key) {
+            // Later copies would win on reading and bring the old value back.
+            if (replaced)
+                continue;
+            out += setting + "\n";
+            replaced = true;
+        } else {
+            out += line + "\n";
+        }
+    }
+    if (!replaced)
+        out += setting + "\n";
+
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const char* data = out.data();
+    size_t left = out.size();
+    int failure = 0;
+    while (!failure && left) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failure = n < 0 ? errno : EIO;
+        } else {
+            data += n;
+            left -= size_t(n);
+        }
+    }
+    if (!failure && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0))
+        failure = errno;
+    if (::close(fd) != 0 && !failure)
+        failure = errno;
+    if (!failure && std::rename(temp.c_str(), path.c_str()) != 0)
+        failure = errno;
+    if (failure) {
+        error = std::strerror(failure);
+        ::unlink(temp.c_str());
+    }
+    return !failure;
+}
+
+} // namespace settings
+
+namespace settings {
+
+std::string settingsFile(const std::string& resourcePath) {
+    return resourcePath + "nightbite.cfg";
+}
+
+} // namespace settings
