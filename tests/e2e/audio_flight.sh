@@ -62,8 +62,7 @@ read -r x0 y0 z0 axis0 thrust0 < <(last)
 wait_frame "(x - $x0) ^ 2 + (z - $z0) ^ 2 > 50 ^ 2" 15 ||
     fail "waited 15 s for the insect to move 50 across from x $x0 z $z0; last frame: $(last)"
 echo "top edge: $(last)"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 grep -q "Exception" "$NB_TMP/nightbite.err" && fail "an audio failure was reported"
 
@@ -95,8 +94,7 @@ awk -v t="$at" 'BEGIN {exit !(t >= 20)}' ||
 awk 'NR > 1 && $2 > y0 + 1 {exit 1} NR == 1 {y0 = $2}' <(head -n "$((lift - 1))" "$NB_TMP/track") ||
     fail "the insect rose during the hiss without thrust"
 wait_frame "thrust >= 0.99" 15 || fail "waited 15 s for the whistle over the hiss to bring full thrust"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status after the hiss $rc"
 
 # 4. No capture device (nor output device): the box, then a game without lift.
@@ -108,8 +106,7 @@ wait_game_window > /dev/null || fail "the game did not go on after the device bo
 sleep 2
 read -r x y z axis thrust < <(last)
 [ "$thrust" = "0.000" ] || fail "thrust without a microphone: $thrust"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status without a device: $rc"
 grep -q "^Exception: Cannot open device, Error [0-9a-f]*$" "$NB_TMP/nightbite.err" ||
     fail "no 'Cannot open device' text on standard error"

@@ -74,7 +74,6 @@ xdotool keydown Shift_R
 wait_last "$NB_TMP/track" '$2 >= 1' 20 || { xdotool keyup Shift_R; fail "waited 20 s for thrust 1 with Shift held"; }
 xdotool keyup Shift_R
 
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 echo "climb_without_microphone: ok"

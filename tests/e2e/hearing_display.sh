@@ -51,8 +51,7 @@ xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
 wait_lines "$NB_TMP/track" 30 60 || fail "waited 60 s for 30 frames of the track script"
 shot silence
 [ "$(tail -n 1 "$NB_TMP/track")" = "0.00000" ] || fail "thrust $(tail -n 1 "$NB_TMP/track") in the silence"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 
 # 2. The tone.
@@ -74,8 +73,7 @@ wait_lines "$NB_TMP/track" 60 20 || { xdotool mouseup 1; fail "waited 20 s for 6
 xdotool mouseup 1
 most=$(sort -g "$NB_TMP/track" | tail -n 1)
 [ "$most" = "1.00000" ] || fail "tone and button together gave thrust $most"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 
 for s in silence tone_behind tone_eyes; do
@@ -99,8 +97,7 @@ shot no_microphone
 yellow=$(line_yellow no_microphone)
 echo "no-microphone line, yellow share: $yellow (with a microphone $yellow_silence)"
 above "$yellow" 0.05 || fail "no no-microphone line at the bottom left ($yellow)"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status without a device: $rc"
 [ -n "${NB_KEEP_SHOTS:-}" ] && cp "$NB_TMP"/silence.png "$NB_TMP"/tone_*.png "$NB_TMP"/no_microphone.png "$NB_KEEP_SHOTS/"
 echo "hearing_display: ok"

@@ -27,8 +27,7 @@ check_installed() {
     NB_GAME_PID=$!
     NB_PROGRAM=$case
     wait_game_window > /dev/null || fail "$case: the installed game did not open its window"
-    press_key Escape
-    local rc; rc=$(wait_exit 20)
+    local rc; rc=$(quit_game 20)
     NB_GAME_PID=
     chmod -R u+w "$prefix/share/nightbite"
     [ "$rc" = 0 ] || fail "$case: installed game exit status $rc"

@@ -283,3 +283,21 @@ wait_line() {
     done
     return 1
 }
+
+# Ends the game with Escape (or the key given second) and prints its exit
+# status (or "timeout"). A loaded machine can miss one press between two slow
+# frames, so the key is pressed again while the game still runs.
+quit_game() {
+    local timeout=$(( ${1:-20} * NB_TIMEOUT_SCALE )) key=${2:-Escape}
+    local waited=0
+    while [ "$waited" -lt "$timeout" ]; do
+        [ -s "$NB_TMP/$NB_PROGRAM.rc" ] && break
+        press_key "$key" > /dev/null 2>&1
+        for _ in $(seq 50); do
+            [ -s "$NB_TMP/$NB_PROGRAM.rc" ] && break
+            sleep 0.1
+        done
+        waited=$((waited + 5))
+    done
+    NB_TIMEOUT_SCALE=1 wait_exit 1
+}

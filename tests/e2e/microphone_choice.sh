@@ -67,8 +67,7 @@ play() {
     if [ -n "$expect" ]; then
         wait_line "$NB_TMP/nightbite.err" "$expect" 30 || fail "no line '$expect' (options: $*)"
     fi
-    press_key Escape
-    local status; status=$(wait_exit 30)
+    local status; status=$(quit_game 30)
     [ "$status" = 0 ] || fail "exit status $status (options: $*)"
     grep -q "Exception" "$NB_TMP/nightbite.err" && fail "a failure box was shown (options: $*)"
     if [ -z "$expect" ]; then

@@ -60,7 +60,6 @@ echo "colours $colours, pixels changed between frames $moved, by the body change
 [ "$insect" -gt 100 ] || fail "no insect in the lower middle ($insect pixels change with its body)"
 
 [ -n "${NB_KEEP_SHOTS:-}" ] && cp "$NB_TMP/one.png" "$NB_TMP/two.png" "$NB_KEEP_SHOTS/"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 echo "player_screenshot: ok"

@@ -32,7 +32,6 @@ echo "green pixels: behind $before, first person $eyes, behind again $after"
 [ "$eyes" -gt 300 ] || fail "no gun sight after F1 ($eyes green pixels)"
 [ "$after" -lt 20 ] || fail "the gun sight stayed after F2 ($after green pixels)"
 
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 echo "player_view_keys: ok"

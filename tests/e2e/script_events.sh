@@ -61,8 +61,7 @@ news=$(grep -c '^new_game' "$log")
 [ "$news" -ge 2 ] && [ "$news" -le 3 ] || fail "F3 raised new_game $((news - 1)) times"
 
 count=$(grep -c '^save_game' "$log")
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 [ "$(grep -c '^save_game' "$log")" = $((count + 1)) ] || fail "Escape did not raise save_game once"
 echo "script_events: ok"

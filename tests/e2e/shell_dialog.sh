@@ -27,8 +27,7 @@ grep -q "^Render System=OpenGL Rendering Subsystem" "$NB_GAME_DIR/Resources/ogre
 # The game now starts straight into its window with what setup stored.
 start_program nightbite
 wait_game_window > /dev/null || fail "the game did not open its window after setup"
-press_key Escape
-rc=$(wait_exit 20)
+rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "game exit status: $rc"
 
 # The setup program without its plug-in list: its own box, status 1.

@@ -30,8 +30,7 @@ LUA
         screenshot "$NB_TMP/shot.png"
         [ "$(colour_count "$NB_TMP/shot.png")" -gt 16 ] || fail "the screenshot is a single colour"
     fi
-    press_key "$key"
-    local rc; rc=$(wait_exit 20)
+    local rc; rc=$(quit_game 20 "$key")
     [ "$rc" = 0 ] || fail "exit status after $key: $rc"
     [ "$(head -n 1 "$NB_TMP/events")" = "new_game 0" ] || fail "new_game did not run first, at time 0"
     [ "$(grep -c '^new_game' "$NB_TMP/events")" = 1 ] || fail "new_game ran more than once"
