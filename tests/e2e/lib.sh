@@ -176,13 +176,13 @@ wait_game_window() {
     echo "$id"
 }
 
-# Makes the game count its frames into $NB_TMP/frames, for wait_frames and
+# Makes the game count its frames into $NB_TMP/frame_count, for wait_frames and
 # press_key. Call it after the test has written its own frame_started script.
 add_frame_counter() {
     cat >> "$NB_GAME_DIR/Resources/Scripts/frame_started.lua" <<LUA
 
 nb_test_frames = (nb_test_frames or 0) + 1
-local nb_f = io.open("$NB_TMP/frames", "w")
+local nb_f = io.open("$NB_TMP/frame_count", "w")
 nb_f:write(nb_test_frames, "\n")
 nb_f:close()
 LUA
@@ -190,7 +190,7 @@ LUA
 
 frame_count() {
     local n
-    n=$(cat "$NB_TMP/frames" 2>/dev/null) || true
+    n=$(cat "$NB_TMP/frame_count" 2>/dev/null) || true
     echo "${n:-0}"
 }
 
@@ -219,9 +219,9 @@ frames_or_exit() {
 press_key() {
     xdotool keydown "$1"
     sleep "${2:-0.3}"
-    [ -f "$NB_TMP/frames" ] && frames_or_exit 3
+    [ -f "$NB_TMP/frame_count" ] && frames_or_exit 3
     xdotool keyup "$1"
-    [ -f "$NB_TMP/frames" ] && frames_or_exit 2
+    [ -f "$NB_TMP/frame_count" ] && frames_or_exit 2
     return 0
 }
 
