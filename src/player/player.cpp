@@ -3,6 +3,7 @@
 #include "npc/npc.h"
 #include "util/globals.h"
 #include "world/collision_zones.h"
+#include "world/world_bounds.h"
 #include "audio/microphone_level.h"
 
 #include <OgreAnimationState.h>
@@ -94,7 +95,7 @@ void PlayerCharacter::roll(float radians) { body->roll(Ogre::Radian(radians)); }
 void PlayerCharacter::moveMainNode(const Ogre::Vector3& position) {
     // The engine aborts the process on a NaN position; keep the last good one.
     if (isFinite(position))
-        main->setPosition(position);
+        main->setPosition(clampToWorld(position));
 }
 
 void PlayerCharacter::updateFromKeyboard(OIS::Keyboard* keyboard) {
