@@ -18,9 +18,6 @@ using Clock = std::chrono::steady_clock;
 // every thousand keeps the watchdog's cost out of sight and its reaction
 // well under a millisecond.
 constexpr int kHookInterval = 1000;
-// What the host may use beyond the limit for its own work around a script.
-// Compiling the largest script file takes a few hundred kilobytes.
-constexpr std::size_t kHostHeadroom = std::size_t(16) << 20;
 
 double timeLimit = kDefaultScriptSeconds;
 std::size_t memoryLimit = kDefaultScriptBytes;
@@ -40,10 +37,13 @@ void* countingAlloc(void*, void* block, std::size_t oldSize, std::size_t newSize
         bytesInUse -= oldSize;
         return nullptr;
     }
-    if (newSize > oldSize) {
-        const std::size_t limit = memoryLimit + (scriptCodeRunning ? 0 : kHostHeadroom);
+    // The host's own allocations are never refused: they are small (an args
+    // table, compiling a script of at most 128 KiB, an error message), and
+    // some happen outside any protected call, where a refusal would end the
+    // program. They still count.
+    if (newSize > oldSize && scriptCodeRunning) {
         const std::size_t growth = newSize - oldSize;
-        if (bytesInUse > limit || growth > limit - bytesInUse) {
+        if (bytesInUse > memoryLimit || growth > memoryLimit - bytesInUse) {
             allocationRefused = true;
             return nullptr; // Lua raises "not enough memory"
         }
@@ -175,8 +175,8 @@ bool scriptTimeIsUp() {
 }
 
 void raiseScriptTimeout(lua_State* L, int level) {
-    // The message is the host's: it may use the headroom, so that a script
-    // that is out of both time and memory still hears about the time.
+    // The message is the host's, so that a script that is out of both time
+    // and memory still hears about the time.
     const bool outer = scriptCodeRunning;
     scriptCodeRunning = false;
     luaL_where(L, level);

@@ -12,8 +12,10 @@
 // Memory: the state's allocator counts its bytes and refuses to grow past the
 // memory limit while script code runs; the script then gets Lua's "not enough
 // memory" error. The host's own work around a script (the args table,
-// compiling, reporting an error) may go a little beyond it, so that reporting
-// the error never fails for want of memory.
+// compiling, reporting an error) is counted but never refused, so that
+// reporting the error never fails for want of memory, and a limit lowered
+// below what the scripts already hold cannot make the host fail outside a
+// protected call (which would end the program).
 //
 // Main thread only, like the script state itself.
 #pragma once
