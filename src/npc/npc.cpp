@@ -4,6 +4,7 @@
 #include "player/flight.h"
 #include "util/globals.h"
 #include "world/collision_zones.h"
+#include "world/world_bounds.h"
 
 #include <OgreAnimationState.h>
 #include <OgreEntity.h>
@@ -96,7 +97,8 @@ Npc::~Npc() {
 
 const Ogre::Vector3& Npc::getPosition() const { return node->getPosition(); }
 
-void Npc::setPosition(const Ogre::Vector3& position) {
+void Npc::setPosition(const Ogre::Vector3& wanted) {
+    const Ogre::Vector3 position = clampToWorld(wanted);
     node->setPosition(position);
     recordPosition(slot, position);
 }

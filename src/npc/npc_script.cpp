@@ -3,6 +3,7 @@
 #include "npc/npc.h"
 #include "player/script_numbers.h"
 #include "world/collision_zones.h"
+#include "world/world_bounds.h"
 
 #include <cmath>
 #include <string>
@@ -67,7 +68,7 @@ int npc_set_position(lua_State* L) {
     Npc* npc = findNpc(name);
     if (!npc)
         return 0;
-    Ogre::Vector3 p(x, y, z);
+    const Ogre::Vector3 p = clampToWorld(Ogre::Vector3(x, y, z));
     npc->setPosition(p);
     Ogre::Vector3 corrected;
     bool onTop = false;

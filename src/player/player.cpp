@@ -3,6 +3,7 @@
 #include "npc/npc.h"
 #include "util/globals.h"
 #include "world/collision_zones.h"
+#include "world/world_bounds.h"
 
 #include <OgreAnimationState.h>
 #include <OgreEntity.h>
@@ -92,7 +93,7 @@ void PlayerCharacter::roll(float radians) { body->roll(Ogre::Radian(radians)); }
 void PlayerCharacter::moveMainNode(const Ogre::Vector3& position) {
     // The engine aborts the process on a NaN position; keep the last good one.
     if (isFinite(position))
-        main->setPosition(position);
+        main->setPosition(clampToWorld(position));
 }
 
 void PlayerCharacter::update(float dt, const flight::PlayerInput& input) {

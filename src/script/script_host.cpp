@@ -1,6 +1,8 @@
 #include "script/script_host.h"
 
+#include "script/lua_patterns.h"
 #include "script/script_api.h"
+#include "script/script_limits.h"
 #include "util/globals.h"
 
 #include <lua.hpp>
@@ -66,7 +68,8 @@ const luaL_Reg hostFunctions[] = {
 };
 
 lua_State* createLuaState() {
-    lua_State* L = luaL_newstate();
+    applyScriptLimitsFromEnvironment();
+    lua_State* L = newLimitedLuaState();
     // base also opens coroutine; io comes with os, as the scripts expect.
     openLibrary(L, luaopen_base, "");
     openLibrary(L, luaopen_table, LUA_TABLIBNAME);
@@ -74,6 +77,7 @@ lua_State* createLuaState() {
     openLibrary(L, luaopen_os, LUA_OSLIBNAME);
     openLibrary(L, luaopen_string, LUA_STRLIBNAME);
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
+    installLimitedPatterns(L);
     registerScriptFunctions(L);
     lua_pushstring(L, "game");
     lua_newtable(L);
@@ -164,6 +168,7 @@ void runScript(const char* name, ...) {
     // destroys (a trigger removing itself), so keep a copy for the message.
     std::string requested = name;
     lua_State* L = scriptState;
+    ScriptEvent event(L);
     int top = lua_gettop(L);
     lua_pushstring(L, "args");
     lua_newtable(L);
@@ -182,7 +187,7 @@ void runScript(const char* name, ...) {
         return;
     lua_pushstring(L, requested.c_str());
     lua_gettable(L, LUA_REGISTRYINDEX);
-    if (lua_pcall(L, 0, 0, 0) != 0) {
+    if (event.call() != 0) {
         const char* message = lua_tostring(L, -1);
         std::fprintf(stderr, "error running script %s: %s\n", requested.c_str(),
                      message ? message : "(error object is not a string)");

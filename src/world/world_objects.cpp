@@ -2,13 +2,17 @@
 
 #include "util/globals.h"
 #include "world/script_args.h"
+#include "world/world_bounds.h"
 #include "world/world_script.h"
 
 #include <Ogre.h>
+#include <OgreCodec.h>
+#include <OgreImageCodec.h>
 
 #include <array>
 #include <memory>
 #include <stdexcept>
+#include <typeinfo>
 
 namespace {
 
@@ -33,6 +37,18 @@ void releaseEngineObjects(WorldObject& object) {
     object.entity = nullptr;
 }
 
+// The engine picks the reader of a mesh file by the extension of its name;
+// an image's reader is handed a mesh to fill and fails with a bare
+// std::bad_cast, a name with no reader at all with a list of formats.
+bool hasMeshReader(const std::string& meshName) {
+    Ogre::String base, extension;
+    Ogre::StringUtil::splitBaseFilename(meshName, base, extension);
+    Ogre::StringUtil::toLowerCase(extension);
+    if (!Ogre::Codec::isCodecRegistered(extension))
+        return false;
+    return dynamic_cast<Ogre::ImageCodec*>(Ogre::Codec::getCodec(extension)) == nullptr;
+}
+
 } // namespace
 
 WorldObject* findWorldObject(const std::string& name) {
@@ -48,6 +64,8 @@ WorldObject& createWorldObject(const std::string& name, const std::string& meshN
         throw std::length_error("Too many world objects");
     if (!sceneManager)
         throw std::logic_error("There is no scene to place world objects in");
+    if (!hasMeshReader(meshName))
+        throw std::invalid_argument("\"" + meshName + "\" is not a mesh");
     auto object = std::make_unique<WorldObject>();
     object->name = name;
     object->meshName = meshName;
@@ -58,6 +76,10 @@ WorldObject& createWorldObject(const std::string& name, const std::string& meshN
         object->node = sceneManager->getRootSceneNode()->createChildSceneNode(
             name, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
         object->node->attachObject(object->entity);
+    } catch (const std::bad_cast&) {
+        // Should a reader of another kind still be handed the mesh.
+        releaseEngineObjects(*object);
+        throw std::invalid_argument("\"" + meshName + "\" is not a mesh");
     } catch (...) {
         releaseEngineObjects(*object);
         throw;
@@ -120,7 +142,11 @@ int createWorldObjectScript(lua_State* L) {
     if (freeWorldObjectSlot() < 0)
         return luaL_error(L, "Too many world objects");
     return guardedCall(L, [&] {
-        createWorldObject(name, mesh);
+        try {
+            createWorldObject(name, mesh);
+        } catch (const std::invalid_argument& e) {
+            throw std::invalid_argument(std::string("create_world_object: ") + e.what());
+        }
         return 0;
     });
 }
@@ -139,7 +165,7 @@ int setWorldObjectPosition(lua_State* L) {
     WorldObject* object = checkObject(L, 1);
     const Ogre::Vector3 position = checkVector(L, 2);
     if (object)
-        object->node->setPosition(position);
+        object->node->setPosition(clampToWorld(position));
     return 0;
 }
 
@@ -165,7 +191,7 @@ int setWorldObjectScale(lua_State* L) {
     WorldObject* object = checkObject(L, 1);
     const Ogre::Vector3 scale = checkVector(L, 2);
     if (object)
-        object->node->setScale(scale);
+        object->node->setScale(limitScaleToWorld(scale, object->entity->getBoundingBox()));
     return 0;
 }
 
@@ -185,7 +211,7 @@ int setWorldObjectScaleBbox(lua_State* L) {
     const Ogre::Vector3 scale = object->node->getScale() * factor;
     if (!std::isfinite(scale.x) || !std::isfinite(scale.y) || !std::isfinite(scale.z))
         return luaL_error(L, "The scale needed for that size is too large");
-    object->node->scale(factor);
+    object->node->setScale(limitScaleToWorld(scale, object->entity->getBoundingBox()));
     return 0;
 }
 

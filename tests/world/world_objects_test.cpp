@@ -1,10 +1,12 @@
 // World objects through real scripts and a headless scene.
 #include "support/headless.h"
 #include "util/globals.h"
+#include "world/world_bounds.h"
 #include "world/world_objects.h"
 
 #include <Ogre.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -308,10 +310,21 @@ TEST_F(WorldObjectTest, NonFiniteNumbersAreRefusedAndTheSceneStaysSound) {
     Ogre::SceneNode* node = sceneManager->getSceneNode("a");
     EXPECT_EQ(node->getPosition(), Ogre::Vector3(1, 2, 3));
     EXPECT_EQ(node->getOrientation(), Ogre::Quaternion::IDENTITY);
-    EXPECT_EQ(node->getScale(), Ogre::Vector3(1e38f, 1, 1));
+    // The first call asked for 1e38; the scale is limited so that the box
+    // stays within the world's bounds.
+    const Ogre::AxisAlignedBox box = sceneManager->getEntity("a")->getBoundingBox();
+    const float reach = std::max(-box.getMinimum().x, box.getMaximum().x);
+    EXPECT_EQ(node->getScale(), Ogre::Vector3(kWorldLimit / reach, 1, 1));
     // The engine takes its derived transforms and bounds without complaint.
     sceneManager->getRootSceneNode()->_update(true, false);
     EXPECT_FALSE(node->_getDerivedPosition().isNaN());
+}
+
+TEST_F(WorldObjectTest, ANameThatIsNotAMeshSaysSo) {
+    EXPECT_EQ(run("create_world_object('x', 'clouds.png')"),
+              "error running script __test: create_world_object: \"clouds.png\" is not a mesh\n");
+    EXPECT_EQ(show("get_all_world_objects()"), "{}");
+    EXPECT_FALSE(sceneManager->hasSceneNode("x"));
 }
 
 } // namespace

@@ -1,0 +1,79 @@
+// How much time and memory a script may take. A script is content, written
+// by whoever made the mod: an endless loop or a runaway table must cost the
+// player one script error, never the game.
+//
+// Time: every script event (and every event it raises in turn) must end
+// within the time limit, counted from the start of the outermost event. A
+// count hook on the Lua state looks at the clock every few hundred
+// instructions; once the limit has passed it raises an error on every
+// instruction until the event returns, so no pcall inside the script can keep
+// it going. The string library's pattern functions look at the same clock.
+//
+// Memory: the state's allocator counts its bytes and refuses to grow past the
+// memory limit while script code runs; the script then gets Lua's "not enough
+// memory" error. The host's own work around a script (the args table,
+// compiling, reporting an error) is counted but never refused, so that
+// reporting the error never fails for want of memory, and a limit lowered
+// below what the scripts already hold cannot make the host fail outside a
+// protected call (which would end the program).
+//
+// Main thread only, like the script state itself.
+#pragma once
+#include <cstddef>
+
+struct lua_State;
+
+constexpr double kDefaultScriptSeconds = 5.0;
+constexpr std::size_t kDefaultScriptBytes = std::size_t(256) << 20;
+// Below this the standard libraries would not even open.
+constexpr std::size_t kMinScriptBytes = std::size_t(1) << 20;
+
+// The environment variables read by createLuaState: seconds (a decimal
+// number) and mebibytes (a whole number).
+constexpr const char* kScriptSecondsVariable = "NIGHTBITE_SCRIPT_SECONDS";
+constexpr const char* kScriptMegabytesVariable = "NIGHTBITE_SCRIPT_MEGABYTES";
+
+// A time limit that is not a positive number is ignored.
+void setScriptTimeLimit(double seconds);
+double scriptTimeLimit();
+// Raised to kMinScriptBytes when lower. Takes effect at once, also on a state
+// that already holds more (it then cannot grow until it has freed enough).
+void setScriptMemoryLimit(std::size_t bytes);
+std::size_t scriptMemoryLimit();
+// Bytes held by all states made by newLimitedLuaState.
+std::size_t scriptMemoryInUse();
+
+// Applies the environment variables above when they are set and valid; an
+// invalid value is named on standard error and ignored.
+void applyScriptLimitsFromEnvironment();
+
+// A new state with the counting allocator and the watchdog's hook.
+lua_State* newLimitedLuaState();
+
+// Brackets one script event. The outermost one starts the clock; when it
+// ends, a state stopped by the watchdog is made ready for the next event.
+// runChunk is set while the script's own code runs (the memory limit holds
+// then), and cleared around the host's work.
+class ScriptEvent {
+public:
+    explicit ScriptEvent(lua_State* L);
+    ~ScriptEvent();
+    ScriptEvent(const ScriptEvent&) = delete;
+    ScriptEvent& operator=(const ScriptEvent&) = delete;
+
+    // Calls the function on top of the stack with lua_pcall (no arguments,
+    // no results) under the script's memory limit; returns its status.
+    int call();
+
+private:
+    lua_State* L_;
+    bool outerScriptCode_;
+};
+
+// True inside an event whose time is up. Long-running library functions
+// written for the host call it now and then.
+bool scriptTimeIsUp();
+
+// Raises the watchdog's error ("... ran longer than the time limit of N
+// seconds") with the position of the given call level in front.
+[[noreturn]] void raiseScriptTimeout(lua_State* L, int level);

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# A frame_started script that never ends: the watchdog stops it every frame,
+# so frames keep coming, Escape ends the game with status 0 and "save_game"
+# runs once more on the way out. On the way it throws the insect to either
+# end of the float range, which the chase camera must survive.
+source "$(dirname "$0")/lib.sh" "$1"
+start_xvfb
+make_game_dir
+log="$NB_TMP/events"
+add_script save_game <<LUA
+local f = io.open("$log", "a"); f:write("save_game ", tostring(args.file), "\n"); f:close()
+LUA
+# The frame count is written before the loop, so that the helpers can wait
+# on frames.
+add_script frame_started <<LUA
+nb_test_frames = (nb_test_frames or 0) + 1
+local nb_f = io.open("$NB_TMP/frames", "w")
+nb_f:write(nb_test_frames, "\n")
+nb_f:close()
+if nb_test_frames == 2 then set_player_position(0, 0, 3.4e38) end
+if nb_test_frames == 3 then set_player_position(0, 0, -3.4e38) end
+while true do end
+LUA
+export NIGHTBITE_SCRIPT_SECONDS=0.2
+
+start_program nightbite
+wait_game_window > /dev/null || fail "no game window"
+wait_frames 5
+grep -q '^error running script frame_started: \[string "line"\]:7: script stopped: it ran longer than the time limit of 0.2 seconds$' \
+    "$NB_TMP/nightbite.err" || fail "no time-limit error for frame_started"
+press_key Escape
+rc=$(wait_exit 20)
+[ "$rc" = 0 ] || fail "exit status $rc"
+[ "$(grep -c '^save_game test$' "$log")" = 1 ] || fail "save_game did not run once on the way out"
+echo "script_watchdog: ok"
