@@ -14,7 +14,7 @@ LUA
 # on frames.
 add_script frame_started <<LUA
 nb_test_frames = (nb_test_frames or 0) + 1
-local nb_f = io.open("$NB_TMP/frames", "w")
+local nb_f = io.open("$NB_TMP/frame_count", "w")
 nb_f:write(nb_test_frames, "\n")
 nb_f:close()
 if nb_test_frames == 2 then set_player_position(0, 0, 3.4e38) end

@@ -11,6 +11,8 @@ vd_cleanup() {
     rm -rf "$vd_tmp"
 }
 trap vd_cleanup EXIT
+# A step that fails says which, rather than ending the script without a word.
+trap 'echo "${BASH_SOURCE[0]##*/}: line $LINENO: failed: $BASH_COMMAND" >&2' ERR
 
 # Polls a command until it succeeds; says what it waited for when the game
 # ends first or the time runs out.
@@ -60,7 +62,9 @@ wait_game_window() {
 quit_game() {
     game_gone() { ! kill -0 "$game" 2>/dev/null; }
     for _ in 1 2 3 4 5 6; do
-        xdotool keydown Escape; sleep 0.3; xdotool keyup Escape
+        xdotool keydown Escape 2>/dev/null || true
+        sleep 0.3
+        xdotool keyup Escape 2>/dev/null || true
         wait_for "the game to end" 10 game_gone 2>/dev/null && break
     done
     game_gone || { echo "The game did not end after Escape." >&2; return 1; }
