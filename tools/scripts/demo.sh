@@ -5,7 +5,7 @@
 #
 # Usage: demo.sh RUN_DIR [SCREENSHOT]   (RUN_DIR holds nightbite and Resources/)
 # Needs Xvfb, xdotool, ImageMagick's import and SoX. Ends with the game's status.
-set -euo pipefail
+set -Eeuo pipefail
 run_dir=$(cd "$1" && pwd)
 shot=${2:-$run_dir/screenshot.png}
 case $shot in /*) ;; *) shot="$PWD/$shot" ;; esac

@@ -5,7 +5,7 @@
 # lines added to its frame script hold the insect where each picture wants it.
 #
 # Usage: screenshots.sh [RUN_DIR] [OUT_DIR]   (defaults: build/run, docs/screenshots)
-set -euo pipefail
+set -Eeuo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 run_dir=$(cd "${1:-$root/build/run}" && pwd)
 out=${2:-$root/docs/screenshots}
