@@ -1,5 +1,6 @@
 #include "audio/fft.h"
 
+#include "audio/simd_pair.h"
 #include "util/exception.h"
 
 #include <cerrno>
@@ -12,15 +13,6 @@
 const double pi = 2.0 * std::asin(1.0);
 
 namespace {
-
-// Two doubles at a time: SSE2 on x86-64, NEON on arm64.
-typedef double Pair __attribute__((vector_size(16)));
-
-inline Pair load(const double* p) {
-    Pair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 inline void store(double* p, Pair v) {
     std::memcpy(p, &v, sizeof v);

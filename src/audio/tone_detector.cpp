@@ -1,18 +1,12 @@
 #include "audio/tone_detector.h"
 
+#include "audio/simd_pair.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 namespace {
-
-typedef double Pair __attribute__((vector_size(16)));
-
-inline Pair load(const double* p) {
-    Pair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
 
 inline double power(const double* re, const double* im, uint32_t k) {
     return re[k] * re[k] + im[k] * im[k];
