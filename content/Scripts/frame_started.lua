@@ -11,6 +11,12 @@ end
 local dt = get_time_since_last_frame()
 local victim = get_currently_sucked_npc()
 
+-- The first sip from a person is heard.
+if victim and victim ~= game.drinkingFrom then
+    play_sound("drink")
+end
+game.drinkingFrom = victim
+
 if victim then
     local level = get_player_bloodlevel()
     if level < 150 then
@@ -35,6 +41,7 @@ for name, left in pairs(game.slapping) do
     else
         game.slapping[name] = nil
         if get_currently_sucked_npc() == name then
+            play_sound("slap")
             local health = get_player_health() - 34
             if health <= 0 then
                 print("Swatted! The blood you carried is lost.")

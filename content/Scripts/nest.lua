@@ -6,6 +6,7 @@ if level <= 0 then
 end
 game.banked = (game.banked or 0) + level
 set_player_bloodlevel(0)
+play_sound("bank")
 print(string.format("Banked %d blood, %d in all.", level, game.banked))
 if game.banked >= 300 and not game.proboscis then
     game.proboscis = true

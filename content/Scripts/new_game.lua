@@ -25,23 +25,32 @@ local function solid(name, mesh, x, z, yaw, minX, minZ, sizeX, height, sizeZ)
 end
 
 local function buildStreet()
+    -- The ground lies a little below the plane that everything stands on, so
+    -- that an eye resting at height 0 still sees it below the horizon.
     create_world_object("ground", "ground.mesh")
+    set_world_object_position("ground", 0, -2, 0)
 
     -- Houses, 1000 wide along the street, 600 deep and 900 high, their
-    -- fronts to the road.
+    -- fronts to the road; two patterns of lit windows take turns.
+    local houses = {"house.mesh", "house_b.mesh"}
     for i, z in ipairs({-1100, 0, 1100}) do
-        solid("house_east_" .. i, "house.mesh", 800, z, -pi / 2, 500, z - 500, 600, 900, 1000)
-        solid("house_west_" .. i, "house.mesh", -800, z, pi / 2, -1100, z - 500, 600, 900, 1000)
+        solid("house_east_" .. i, houses[i % 2 + 1], 800, z, -pi / 2, 500, z - 500, 600, 900, 1000)
+        solid("house_west_" .. i, houses[(i + 1) % 2 + 1], -800, z, pi / 2, -1100, z - 500, 600,
+              900, 1000)
     end
     -- The flat roofs are where an insect can rest.
     create_landing_zone(900, 500, -1600, 1100, 1600)
     create_landing_zone(900, -1100, -1600, -500, 1600)
 
     -- Lamps on the kerb, their arms over the road; a post is 20 thick and
-    -- 520 high.
+    -- 520 high. Each throws a pool of light under its head, 140 out.
     for i, z in ipairs({-1200, -400, 400, 1200}) do
         solid("lamp_east_" .. i, "lamp.mesh", 330, z, -pi / 2, 320, z - 10, 20, 520, 20)
         solid("lamp_west_" .. i, "lamp.mesh", -330, z, pi / 2, -340, z - 10, 20, 520, 20)
+        create_world_object("lamp_pool_east_" .. i, "lamp_pool.mesh")
+        set_world_object_position("lamp_pool_east_" .. i, 190, -1, z)
+        create_world_object("lamp_pool_west_" .. i, "lamp_pool.mesh")
+        set_world_object_position("lamp_pool_west_" .. i, -190, -1, z)
     end
 
     -- Crates stacked on the pavements (80 on a side) and a few big boxes.
@@ -69,16 +78,17 @@ local function buildStreet()
     add_collision_zone("edge_west", -2050, -50, -2000, 100, 3050, 4000, 0)
 
     -- People, one to a lane (lanes at least 60 apart, so that they never
-    -- stop each other), walking along the street at 50 to 90 a second.
+    -- stop each other), walking along the street at 50 to 90 a second. Small
+    -- people have bodies made for the small scale, feet on the ground.
     game.people = {
         {name = "anna", mesh = "woman.mesh", blood = "A", x = -450, z = -300, speed = 60},
         {name = "bert", mesh = "man.mesh", blood = "0", x = -370, z = 900, speed = -80},
         {name = "cecil", mesh = "man.mesh", blood = "B", x = -150, z = -1400, speed = 70},
-        {name = "dora", mesh = "woman.mesh", blood = "AB", x = -60, z = 1300, speed = -50, small = true},
+        {name = "dora", mesh = "woman_small.mesh", blood = "AB", x = -60, z = 1300, speed = -50, small = true},
         {name = "emil", mesh = "man.mesh", blood = "A", x = 60, z = 600, speed = 90},
         {name = "frida", mesh = "woman.mesh", blood = "0", x = 150, z = -600, speed = -60},
         {name = "gustav", mesh = "man.mesh", blood = "B", x = 370, z = 200, speed = 75},
-        {name = "hana", mesh = "woman.mesh", blood = "A", x = 450, z = -1100, speed = -65, small = true},
+        {name = "hana", mesh = "woman_small.mesh", blood = "A", x = 450, z = -1100, speed = -65, small = true},
     }
     for _, p in ipairs(game.people) do
         npc_create(p.name, p.mesh, p.blood, p.small)

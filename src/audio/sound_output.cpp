@@ -2,7 +2,22 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+
+namespace {
+
+const char* const kEffectNames[] = {"slap", "drink", "bank"};
+
+int effectIndex(const std::string& name) {
+    for (int i = 0; i < 3; ++i)
+        if (name == kEffectNames[i])
+            return i;
+    return -1;
+}
+
+} // namespace
 
 SoundOutput::SoundOutput() {
     // The mixer would initialise SDL's audio itself but never release it;
@@ -15,7 +30,11 @@ SoundOutput::SoundOutput() {
     if (!device) {
         std::fprintf(stderr, "Chyba - nevytvoreny audio device.\n");
         std::fflush(stderr);
+        return;
     }
+    // The buzz loops keep the first channels; effects take any of the rest.
+    Mix_AllocateChannels(kBuzzLoops + 6);
+    Mix_ReserveChannels(kBuzzLoops);
 }
 
 SoundOutput::~SoundOutput() {
@@ -41,6 +60,70 @@ int32_t SoundOutput::playBackground(const char* path) {
     return 0;
 }
 
+bool SoundOutput::isEffect(const std::string& name) {
+    return effectIndex(name) >= 0;
+}
+
+Mix_Chunk* SoundOutput::chunk(const std::string& name) {
+    int index = effectIndex(name);
+    if (index < 0 && name.size() == 6 && name.compare(0, 5, "buzz_") == 0 && name[5] >= '0' &&
+        name[5] < char('0' + kBuzzLoops))
+        index = kEffects + (name[5] - '0');
+    if (index < 0 || !device)
+        return nullptr;
+    if (!tried[size_t(index)]) {
+        tried[size_t(index)] = true;
+        chunks[size_t(index)] = Mix_LoadWAV((soundFolder + "/" + name + ".wav").c_str());
+    }
+    return chunks[size_t(index)];
+}
+
+bool SoundOutput::playEffect(const std::string& name) {
+    Mix_Chunk* c = chunk(name);
+    return c && Mix_PlayChannel(-1, c, 0) >= 0;
+}
+
+void SoundOutput::startBuzz() {
+    buzzStarted = true;
+    for (int i = 0; i < kBuzzLoops; ++i) {
+        if (Mix_Chunk* c = chunk("buzz_" + std::to_string(i))) {
+            Mix_Volume(i, 0);
+            Mix_PlayChannel(i, c, -1);
+            Mix_Pause(i);
+        }
+    }
+}
+
+void SoundOutput::setBuzz(float thrust, bool flying) {
+    if (!device)
+        return;
+    if (!buzzStarted)
+        startBuzz();
+    float t = std::isfinite(thrust) ? std::clamp(thrust, 0.0f, 1.0f) : 0.0f;
+    int loop = -1, volume = 0;
+    if (flying && t > 0.0f) {
+        loop = std::min(kBuzzLoops - 1, int(t * kBuzzLoops));
+        // Audible from the lightest wing beat, full at full thrust.
+        volume = int(std::lround(24.0f + 104.0f * t));
+        if (!Mix_Playing(loop)) // its file was missing
+            loop = -1, volume = 0;
+    }
+    if (loop == heardLoop && volume == heardVolume)
+        return;
+    // Silent loops are paused, not mixed at volume 0.
+    for (int i = 0; i < kBuzzLoops; ++i) {
+        if (i == loop) {
+            Mix_Volume(i, volume);
+            Mix_Resume(i);
+        } else if (i == heardLoop) {
+            Mix_Volume(i, 0);
+            Mix_Pause(i);
+        }
+    }
+    heardLoop = loop;
+    heardVolume = volume;
+}
+
 void SoundOutput::close() {
     if (background) {
         Mix_HaltMusic();
@@ -48,6 +131,16 @@ void SoundOutput::close() {
         background = nullptr;
     }
     if (device) {
+        Mix_HaltChannel(-1);
+        for (Mix_Chunk*& c : chunks) {
+            if (c)
+                Mix_FreeChunk(c);
+            c = nullptr;
+        }
+        tried.fill(false);
+        buzzStarted = false;
+        heardLoop = -1;
+        heardVolume = 0;
         Mix_CloseAudio();
         device = false;
     }

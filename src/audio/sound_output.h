@@ -1,9 +1,13 @@
-// The street ambience: one looping background sound on the default output
-// device, through SDL_mixer. Shares nothing with the microphone side.
+// The game's sound through SDL_mixer: the street ambience as a looping stream,
+// short effects on mixer channels beside it, and the insect's buzz on channels
+// of its own. Shares nothing with the microphone side.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <string>
 
 struct _Mix_Music;
+struct Mix_Chunk;
 
 class SoundOutput {
 public:
@@ -19,12 +23,48 @@ public:
     // printed either way. A second call replaces the first sound.
     int32_t playBackground(const char* path = "Resources/sound/background_street.wav");
 
-    // Stops the sound and closes the device; the destructor does the same.
+    // The effects the scripts may play, by name.
+    static bool isEffect(const std::string& name);
+
+    // Plays <name>.wav of the sound folder once, on a free channel; the
+    // ambience and the buzz go on. The file is read on its first use and kept.
+    // False when nothing plays (an unknown name, no device, no file, or every
+    // effect channel busy).
+    bool playEffect(const std::string& name);
+
+    // The wings, for each frame: silent unless flying; while flying, louder
+    // and higher with the thrust (0 to 1). Four loops of rising pitch play
+    // together on their own channels and only the one for the thrust is
+    // heard, so that a change of pitch never restarts a sound.
+    void setBuzz(float thrust, bool flying);
+
+    // Which buzz loop is heard (0 to 3) and how loud (0 to 128, the mixer's
+    // scale); -1 and 0 while silent.
+    int buzzLoop() const { return heardLoop; }
+    int buzzVolume() const { return heardVolume; }
+
+    // Stops every sound and closes the device; the destructor does the same.
     void close();
 
     bool device = false;
     _Mix_Music* background = nullptr;
+    // Where the effect and buzz files are read from, relative to the working
+    // folder like the ambience.
+    std::string soundFolder = "Resources/sound";
+
+    static constexpr int kBuzzLoops = 4;
 
 private:
+    Mix_Chunk* chunk(const std::string& name);
+    void startBuzz();
+
     bool audioInitialised = false;
+    static constexpr int kEffects = 3;
+    // Read once, in the order of the effect names, then the buzz loops;
+    // `tried` keeps a missing file from being looked for again every frame.
+    std::array<Mix_Chunk*, kEffects + kBuzzLoops> chunks{};
+    std::array<bool, kEffects + kBuzzLoops> tried{};
+    bool buzzStarted = false;
+    int heardLoop = -1;
+    int heardVolume = 0;
 };

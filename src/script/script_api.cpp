@@ -6,9 +6,11 @@
 
 extern const luaL_Reg playerFunctions[];
 extern const luaL_Reg npcFunctions[];
+extern const luaL_Reg soundFunctions[];
 
 // The fixed registration order of the script functions, the way linit.c lists
-// the standard libraries: each subsystem's table in turn.
+// the standard libraries: each subsystem's table in turn. Functions added
+// later go in tables after the first sixty, which keep their places.
 const luaL_Reg* const scriptFunctionTables[] = {
     worldObjectFunctions,
     zoneFunctions,
@@ -17,6 +19,7 @@ const luaL_Reg* const scriptFunctionTables[] = {
     hostFunctions,
     playerFunctions,
     npcFunctions,
+    soundFunctions,
     nullptr,
 };
 

@@ -3,11 +3,14 @@
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
 #include "audio/wave_in_device.h"
+#include "script/script_host.h"
 #include "util/globals.h"
 
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
+#include <lua.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -379,6 +382,15 @@ size_t countOf(const std::string& text, const std::string& part) {
     return n;
 }
 
+// Runs a line of Lua; "" when it succeeds, else the error text.
+std::string runLua(lua_State* L, const char* code) {
+    if (luaL_dostring(L, code) == 0)
+        return "";
+    std::string error = lua_tostring(L, -1);
+    lua_pop(L, 1);
+    return error;
+}
+
 } // namespace
 
 TEST(VanishingMicrophone, ClosedUnderTheWorkerOrStalledItIsReportedOnceAndTheLevelDrops) {
@@ -453,4 +465,108 @@ TEST(VanishingMicrophone, ClosedUnderTheWorkerOrStalledItIsReportedOnceAndTheLev
         EXPECT_EQ(manager.level.load(), 0.0f);
         manager.stop();
     }
+}
+
+TEST(SoundOutputDevice, ScriptsPlayEffectsBesideTheAmbience) {
+    useDriver("dummy");
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(NB_RUN_DIR);
+    lua_State* L = createLuaState();
+    {
+        SoundOutput output;
+        soundOutput = &output;
+        ASSERT_EQ(output.playBackground(), 0);
+        EXPECT_EQ(runLua(L, "play_sound('slap') play_sound('drink') play_sound('bank')"), "");
+        EXPECT_EQ(Mix_Playing(-1), 3) << "each effect on a channel of its own";
+        EXPECT_EQ(Mix_PlayingMusic(), 1) << "the ambience stopped";
+        EXPECT_FALSE(output.playEffect("buzz_0")) << "only effects, by name";
+
+        EXPECT_NE(runLua(L, "play_sound('kiss')").find("Invalid sound (kiss) specified for play_sound"),
+                  std::string::npos);
+        EXPECT_NE(runLua(L, "play_sound()").find(
+                      "bad argument #1 to 'play_sound' (string expected, got no value)"),
+                  std::string::npos);
+        EXPECT_NE(runLua(L, "play_sound({})").find(
+                      "bad argument #1 to 'play_sound' (string expected, got table)"),
+                  std::string::npos);
+        EXPECT_EQ(Mix_PlayingMusic(), 1);
+        soundOutput = nullptr;
+    }
+    // Without sound output names are still checked, and nothing else happens.
+    EXPECT_EQ(runLua(L, "play_sound('slap')"), "");
+    EXPECT_NE(runLua(L, "play_sound('Slap')"), "");
+    lua_close(L);
+    std::filesystem::current_path(previous);
+}
+
+// The buzz as it leaves the mixer, through the disk driver: silent on the
+// ground whatever the thrust, and in flight louder and higher with more.
+TEST(SoundOutputDevice, BuzzFollowsTheThrustInFlightOnly) {
+    Scratch scratch;
+    std::string recording = scratch.file("out.raw");
+    useDriver("disk");
+    setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
+    SoundOutput output;
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    ASSERT_TRUE(output.device);
+    output.soundFolder = std::string(NB_RUN_DIR) + "/Resources/sound";
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
+    ASSERT_EQ(Mix_QuerySpec(&rate, &format, &channels), 1);
+    ASSERT_EQ(format, AUDIO_S16LSB);
+    const size_t frameBytes = size_t(2 * channels);
+
+    // Sets the buzz, lets the mixer's buffers in flight go by, and returns
+    // the first channel of what comes next.
+    auto hear = [&](float thrust, bool flying) {
+        output.setBuzz(thrust, flying);
+        auto size = [&] {
+            std::error_code e;
+            auto s = std::filesystem::file_size(recording, e);
+            return e ? 0 : size_t(s);
+        };
+        const size_t skip = 3 * 2048 * frameBytes, keep = 8192 * frameBytes;
+        size_t from = size() + skip;
+        auto end = Clock::now() + 10s;
+        while (size() < from + keep && Clock::now() < end)
+            std::this_thread::sleep_for(20ms);
+        std::ifstream in(recording, std::ios::binary);
+        in.seekg(std::streamoff(from));
+        std::vector<int16_t> all(keep / 2);
+        in.read(reinterpret_cast<char*>(all.data()), std::streamsize(keep));
+        EXPECT_EQ(size_t(in.gcount()), keep) << "the mixer wrote too little";
+        std::vector<double> mono;
+        for (size_t i = 0; i < all.size(); i += size_t(channels))
+            mono.push_back(all[i]);
+        return mono;
+    };
+    auto rms = [](const std::vector<double>& s) {
+        double e = 0;
+        for (double x : s)
+            e += x * x;
+        return std::sqrt(e / double(s.size()));
+    };
+    // The repetition period: the shortest lag (150 to 600 Hz) at which the
+    // sound matches itself nearly as well as at its best.
+    auto pitch = [&](const std::vector<double>& s) {
+        int lo = rate / 600, hi = rate / 150;
+        std::vector<double> match(size_t(hi + 1), 0.0);
+        for (int lag = lo; lag <= hi; ++lag)
+            for (size_t i = 0; i + size_t(lag) < s.size(); ++i)
+                match[size_t(lag)] += s[i] * s[i + size_t(lag)];
+        double best = *std::max_element(match.begin(), match.end());
+        for (int lag = lo; lag <= hi; ++lag)
+            if (match[size_t(lag)] >= 0.9 * best)
+                return double(rate) / lag;
+        return 0.0;
+    };
+
+    EXPECT_LT(rms(hear(1.0f, false)), 1.0) << "buzzing on the ground";
+    std::vector<double> gentle = hear(0.1f, true), hard = hear(0.95f, true);
+    EXPECT_GT(rms(gentle), 300.0);
+    EXPECT_GT(rms(hard), 2.0 * rms(gentle));
+    EXPECT_NEAR(pitch(gentle), 250.0, 10.0);
+    EXPECT_NEAR(pitch(hard), 430.0, 15.0);
+    EXPECT_LT(rms(hear(0.95f, false)), 1.0) << "still buzzing after landing";
+    output.close();
 }

@@ -204,14 +204,17 @@ TEST_F(MediaTest, FullerInsectsCarryBiggerRedderAbdomens) {
 }
 
 TEST_F(MediaTest, PeopleStandOnTheStreetFacingTheirWay) {
-    for (const char* mesh : kPeople) {
+    // The small bodies are for the game's small scale, 15.
+    const std::pair<const char*, float> people[] = {
+        {"man.mesh", 18}, {"woman.mesh", 18}, {"man_small.mesh", 15}, {"woman_small.mesh", 15}};
+    for (auto [mesh, scale] : people) {
         SCOPED_TRACE(mesh);
         Ogre::Entity* e = load(mesh);
         Ogre::MeshPtr m = e->getMesh();
         const Ogre::AxisAlignedBox& box = m->getBounds();
-        // Scaled by 18 and held 115 above the feet, as the game places them.
-        EXPECT_NEAR(box.getMinimum().y * 18, -115, 1);
-        EXPECT_NEAR(box.getSize().y * 18, 180, 8);
+        // Scaled and held 115 above the feet, as the game places them.
+        EXPECT_NEAR(box.getMinimum().y * scale, -115, 1);
+        EXPECT_NEAR(box.getSize().y * scale, 180 * scale / 18, 8);
         // The face is on the front, -Z, and so are the toes.
         for (const Vector3& p : positionsOf(m, "Eye"))
             EXPECT_LT(p.z, -0.4f);

@@ -3,70 +3,22 @@
 // Everything sits below about 1.5 kHz, so that a microphone near the speakers
 // never hears the game's own sound as the high pitch that lifts the insect.
 #include "media.h"
+#include "wave.h"
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <vector>
 
 namespace {
 
-constexpr int rate = 22050;
+using wave::LowPass;
+using wave::Noise;
+using wave::OnePole;
+using wave::rate;
+using wave::twoPi;
+
 constexpr double loopSeconds = 6.0;
 constexpr double fadeSeconds = 0.5;
-const double twoPi = 4.0 * std::asin(1.0);
-
-// Fixed-seed noise, so the file comes out the same on every build.
-class Noise {
-public:
-    explicit Noise(uint64_t seed) : state(seed) {}
-    double next() { // -1 to 1
-        state ^= state >> 12;
-        state ^= state << 25;
-        state ^= state >> 27;
-        return double((state * 0x2545F4914F6CDD1DULL) >> 11) / double(1ULL << 52) - 1.0;
-    }
-
-private:
-    uint64_t state;
-};
-
-class OnePole {
-public:
-    explicit OnePole(double hz) : a(std::exp(-twoPi * hz / rate)) {}
-    double operator()(double x) { return y = (1.0 - a) * x + a * y; }
-
-private:
-    double a;
-    double y = 0.0;
-};
-
-// A second-order low-pass (bilinear transform, direct form I).
-class LowPass {
-public:
-    LowPass(double hz, double q) {
-        double w = twoPi * hz / rate, alpha = std::sin(w) / (2.0 * q), c = std::cos(w);
-        double a0 = 1.0 + alpha;
-        b0 = (1.0 - c) / 2.0 / a0;
-        b1 = (1.0 - c) / a0;
-        a1 = -2.0 * c / a0;
-        a2 = (1.0 - alpha) / a0;
-    }
-    double operator()(double x) {
-        double y = b0 * x + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-
-private:
-    double b0, b1, a1, a2;
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-};
 
 // Low road noise with the slow swell of traffic further away.
 void addRumble(std::vector<double>& out, Noise& noise) {
@@ -176,41 +128,8 @@ std::vector<int16_t> synthesise() {
     return pcm;
 }
 
-void put16(std::ofstream& f, uint16_t v) {
-    char b[2] = {char(v & 0xff), char(v >> 8)};
-    f.write(b, 2);
-}
-
-void put32(std::ofstream& f, uint32_t v) {
-    put16(f, uint16_t(v & 0xffff));
-    put16(f, uint16_t(v >> 16));
-}
-
 void writeAmbience(const std::string& outDir) {
-    std::filesystem::path folder = std::filesystem::path(outDir) / ".." / "sound";
-    std::filesystem::create_directories(folder);
-    std::filesystem::path file = folder / "background_street.wav";
-    std::vector<int16_t> pcm = synthesise();
-    std::ofstream f(file, std::ios::binary | std::ios::trunc);
-    if (!f)
-        throw std::runtime_error("cannot write " + file.string());
-    uint32_t dataBytes = uint32_t(pcm.size() * 2);
-    f.write("RIFF", 4);
-    put32(f, 36 + dataBytes);
-    f.write("WAVEfmt ", 8);
-    put32(f, 16);
-    put16(f, 1); // PCM
-    put16(f, 1); // mono
-    put32(f, rate);
-    put32(f, rate * 2);
-    put16(f, 2);
-    put16(f, 16);
-    f.write("data", 4);
-    put32(f, dataBytes);
-    for (int16_t s : pcm)
-        put16(f, uint16_t(s));
-    if (!f)
-        throw std::runtime_error("cannot write " + file.string());
+    wave::write(outDir, "background_street.wav", synthesise());
 }
 
 const MediaGenerator ambience("ambience", &writeAmbience, false);

@@ -6,7 +6,10 @@
 // local +Z points against the walking direction), Y up, its right hand on +X.
 // The game scales a person's node by 18 (15 for a small one) and keeps the
 // node 115 above the feet, so the soles lie at y = -115/18 and a person about
-// 10 units tall stands about 180 tall in the street.
+// 10 units tall stands about 180 tall in the street. The small people,
+// "man_small.mesh" and "woman_small.mesh", are the same bodies with their
+// soles at -115/15, so that at the small scale their feet, too, are on the
+// ground.
 #include "media.h"
 #include "mesh_builder.h"
 
@@ -21,11 +24,10 @@ using media::SkeletonBuilder;
 using Ogre::Quaternion;
 using Ogre::Vector3;
 
-const float kSole = -115.0f / 18.0f;
-
 struct Person {
     const char* mesh;
     const char* skeleton;
+    float scale; // the game's scale for this body
     float height;
     float shoulder, hip; // half widths
     bool skirt, longHair;
@@ -36,16 +38,24 @@ struct Person {
 };
 
 const Person kPeople[] = {
-    {"man.mesh", "man.skeleton", 10.0f, 1.05f, 0.8f, false, false, "Nightbite/Man/Shirt",
+    {"man.mesh", "man.skeleton", 18, 10.0f, 1.05f, 0.8f, false, false, "Nightbite/Man/Shirt",
      "Nightbite/Man/Trousers", "Nightbite/Man/Shoes", "Nightbite/Person/Hair/Dark"},
-    {"woman.mesh", "woman.skeleton", 9.7f, 0.9f, 0.85f, true, true, "Nightbite/Woman/Dress",
+    {"woman.mesh", "woman.skeleton", 18, 9.7f, 0.9f, 0.85f, true, true, "Nightbite/Woman/Dress",
      "Nightbite/Person/Skin", "Nightbite/Woman/Shoes", "Nightbite/Person/Hair/Blond"},
+    {"man_small.mesh", "man_small.skeleton", 15, 10.0f, 1.05f, 0.8f, false, false,
+     "Nightbite/Man/Shirt", "Nightbite/Man/Trousers", "Nightbite/Man/Shoes",
+     "Nightbite/Person/Hair/Dark"},
+    {"woman_small.mesh", "woman_small.skeleton", 15, 9.7f, 0.9f, 0.85f, true, true,
+     "Nightbite/Woman/Dress", "Nightbite/Person/Skin", "Nightbite/Woman/Shoes",
+     "Nightbite/Person/Hair/Blond"},
 };
 
 // Heights along the body as fractions of the full height, from the soles.
 struct Frame {
     float h;
-    float at(float fraction) const { return kSole + fraction * h; }
+    float sole;
+    explicit Frame(const Person& p) : h(p.height), sole(-115.0f / p.scale) {}
+    float at(float fraction) const { return sole + fraction * h; }
 };
 
 // Joint positions of one person in the binding pose (arms hanging down).
@@ -60,7 +70,7 @@ float sideSign(int side) {
 }
 
 Joints jointsOf(const Person& p) {
-    Frame f{p.height};
+    Frame f(p);
     Joints j;
     j.pelvis = {0, f.at(0.53f), 0};
     j.spine = {0, f.at(0.60f), 0};
@@ -107,7 +117,7 @@ void limb(MeshBuilder& m, const Vector3& top, const Vector3& bottom, float topHa
 }
 
 void buildBody(MeshBuilder& m, const SkeletonBuilder& s, const Person& p, const Joints& j) {
-    Frame f{p.height};
+    Frame f(p);
     // Legs, with the shoes on the shins.
     for (int side = 0; side < 2; ++side) {
         std::string n = kLimbNames[side];
@@ -120,7 +130,7 @@ void buildBody(MeshBuilder& m, const SkeletonBuilder& s, const Person& p, const 
         m.material(p.shoes);
         m.bone(s.handle("foot" + n));
         float x = j.ankle[side].x;
-        m.box({x - 0.21f, kSole, -0.95f}, {x + 0.21f, j.ankle[side].y + 0.1f, 0.3f});
+        m.box({x - 0.21f, f.sole, -0.95f}, {x + 0.21f, j.ankle[side].y + 0.1f, 0.3f});
     }
 
     // Hips and trunk.
@@ -222,9 +232,9 @@ void buildStep(SkeletonBuilder& s) {
 
 // "slap": the right hand swings up and out, then down onto the neck, holds
 // and returns. The game plays it at 0.4 s per second, looping.
-void buildSlap(SkeletonBuilder& s, const Joints& j, float height) {
+void buildSlap(SkeletonBuilder& s, const Joints& j, const Person& p) {
     Ogre::Animation* a = s.animation("slap", 1.0f);
-    Frame f{height};
+    Frame f(p);
     Vector3 neck(0.34f, f.at(0.86f), 0.2f);
     auto raised = reach(j, 1, {j.shoulder[1].x + 0.7f, f.at(0.98f), -0.4f}, {1, -0.3f, 0.2f});
     auto hit = reach(j, 1, neck, {0.6f, -0.3f, -0.8f});
@@ -243,9 +253,9 @@ void buildSlap(SkeletonBuilder& s, const Joints& j, float height) {
 
 // "aftersuck": the bitten person flinches, then scratches the neck with the
 // left hand.
-void buildAftersuck(SkeletonBuilder& s, const Joints& j, float height) {
+void buildAftersuck(SkeletonBuilder& s, const Joints& j, const Person& p) {
     Ogre::Animation* a = s.animation("aftersuck", 1.0f);
-    Frame f{height};
+    Frame f(p);
     const Vector3 pole(-0.6f, -0.3f, -0.7f);
     Vector3 neck(-0.34f, f.at(0.86f), 0.22f);
     const Quaternion id = Quaternion::IDENTITY;
@@ -273,8 +283,8 @@ void writePeople(const std::string& outDir) {
         SkeletonBuilder skeleton(p.skeleton);
         buildSkeleton(skeleton, j);
         buildStep(skeleton);
-        buildSlap(skeleton, j, p.height);
-        buildAftersuck(skeleton, j, p.height);
+        buildSlap(skeleton, j, p);
+        buildAftersuck(skeleton, j, p);
         skeleton.write(outDir);
         MeshBuilder mesh;
         buildBody(mesh, skeleton, p, j);

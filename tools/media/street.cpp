@@ -3,15 +3,21 @@
 //    wide along Z (|x| < 300) between pavements.
 //  - "house.mesh": a three-storey house, 1000 wide (x), 600 deep (z), 900
 //    high; origin at the middle of its ground plan, front (door) facing +Z.
+//  - "house_b.mesh": the same house with other windows lit.
 //  - "lamp.mesh": a street lamp 520 high; origin at the foot of the post
 //    (44 across); the arm reaches along +Z, the light hangs 140 out and the
 //    lamp head ends 170 out.
+//  - "lamp_pool.mesh": the light a lamp throws on the street, a flat disc of
+//    warm light 560 across drawn over the ground (origin at its centre),
+//    placed under each lamp head a little above the ground.
 // Sizes are in the game's units, where a person stands 180 tall.
 #include "media.h"
 #include "mesh_builder.h"
 #include "picture.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -38,11 +44,11 @@ void writeGround(const std::string& outDir) {
     m.write(outDir, "ground.mesh");
 }
 
-void writeHouse(const std::string& outDir) {
+void writeHouse(const std::string& outDir, const char* facade, const char* name) {
     const float hx = 500, hz = 300, h = 900;
     MeshBuilder m;
     // Front and back carry the facade picture (u left to right, v top down).
-    m.material("Nightbite/Street/Facade");
+    m.material(facade);
     m.quad({-hx, h, hz}, {hx, h, hz}, {hx, 0, hz}, {-hx, 0, hz}, Vector3::UNIT_Z);
     m.quad({hx, h, -hz}, {-hx, h, -hz}, {-hx, 0, -hz}, {hx, 0, -hz}, Vector3::NEGATIVE_UNIT_Z);
     m.material("Nightbite/Street/Wall");
@@ -51,7 +57,7 @@ void writeHouse(const std::string& outDir) {
     // A flat roof under a cornice that overhangs a little.
     m.material("Nightbite/Street/Roof");
     m.box({-hx - 15, h, -hz - 15}, {hx + 15, h + 30, hz + 15});
-    m.write(outDir, "house.mesh");
+    m.write(outDir, name);
 }
 
 void writeLamp(const std::string& outDir) {
@@ -64,6 +70,28 @@ void writeLamp(const std::string& outDir) {
     m.material("Nightbite/Street/LampLight");
     m.box({-16, 486, 118}, {16, 492, 162});
     m.write(outDir, "lamp.mesh");
+}
+
+void writeLampPool(const std::string& outDir) {
+    const float r = 280;
+    MeshBuilder m;
+    m.material("Nightbite/Street/LampPool");
+    m.quad({-r, 0, r}, {r, 0, r}, {r, 0, -r}, {-r, 0, -r}, Vector3::UNIT_Y);
+    m.write(outDir, "lamp_pool.mesh");
+}
+
+// The pool's light, added to the ground under it: warm, brightest under the
+// lamp and fading to nothing well inside the square, so its edge never shows.
+void writeLampPoolTexture(const std::string& outDir) {
+    Picture pic(128, 128);
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            float u = (float(x) + 0.5f) / 64.0f - 1.0f, v = (float(y) + 0.5f) / 64.0f - 1.0f;
+            float d2 = std::min(1.0f, (u * u + v * v) / 0.95f);
+            float k = (1 - d2) * (1 - d2) * (0.35f + 0.65f * (1 - d2));
+            pic.at(x, y) = {0.62f * k, 0.46f * k, 0.24f * k, 1};
+        }
+    pic.save(outDir + "/lamp_pool.dds");
 }
 
 // Asphalt with white edge lines and a dashed centre line; u across the road.
@@ -137,13 +165,47 @@ void writeFacadeTexture(const std::string& outDir) {
     pic.save(outDir + "/house_facade.dds");
 }
 
+// The light of the windows at night, added over the facade: black, but for
+// the lit windows, which glow warm, brighter at their middle. Each variant
+// lights its own choice of windows.
+void writeFacadeLights(const std::string& outDir, uint32_t seed, const char* file) {
+    Picture pic(256, 256, {0, 0, 0, 1});
+    media::Random pick(seed);
+    const int floorHeight = 256 / 3;
+    for (int f = 0; f < 3; ++f) {
+        int top = f * floorHeight;
+        for (int w = 0; w < 4; ++w) {
+            if (f == 2 && (w == 1 || w == 2))
+                continue; // the door
+            if (pick.next() > 0.45f)
+                continue;
+            int cx = 32 + w * 64;
+            float warmth = 0.8f + 0.2f * pick.next();
+            for (int y = top + 21; y < top + 61; ++y)
+                for (int x = cx - 11; x < cx + 11; ++x) {
+                    if (y >= top + 39 && y < top + 42)
+                        continue; // the transom bar stays dark
+                    float dx = float(x - cx) / 11.0f, dy = float(y - top - 41) / 20.0f;
+                    float k = warmth * (0.75f + 0.25f * (1 - std::min(1.0f, dx * dx + dy * dy)));
+                    pic.at(x, y) = {0.85f * k, 0.6f * k, 0.3f * k, 1};
+                }
+        }
+    }
+    pic.save(outDir + "/" + file);
+}
+
 void writeStreet(const std::string& outDir) {
     writeRoadTexture(outDir);
     writePavementTexture(outDir);
     writeFacadeTexture(outDir);
+    writeFacadeLights(outDir, 23, "house_lights.dds");
+    writeFacadeLights(outDir, 61, "house_lights_b.dds");
+    writeLampPoolTexture(outDir);
     writeGround(outDir);
-    writeHouse(outDir);
+    writeHouse(outDir, "Nightbite/Street/Facade", "house.mesh");
+    writeHouse(outDir, "Nightbite/Street/FacadeB", "house_b.mesh");
     writeLamp(outDir);
+    writeLampPool(outDir);
 }
 
 MediaGenerator street("street", writeStreet);

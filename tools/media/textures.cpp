@@ -1,6 +1,6 @@
-// The sky's cloud texture: fractal value noise, tileable, blue sky with
-// soft white clouds.
+// The sky's texture, fractal value noise that tiles, and the desktop icon.
 #include "media.h"
+#include "picture.h"
 
 #include <Ogre.h>
 
@@ -39,33 +39,50 @@ private:
     std::vector<float> values;
 };
 
-void writeClouds(const std::string& outDir) {
+// The night sky over the street: deep blue, darker where thin clouds pass
+// before the stars, and the stars themselves. The sky dome repeats the
+// picture eight times across, so it has nothing that would show the repeat
+// (no moon); the stars are soft dots of two or three texels, which stay
+// visible without mipmaps at the dome's distance.
+void writeNightSky(const std::string& outDir) {
     const int size = 512;
-    std::vector<uint8_t> pixels(size * size * 3);
+    media::Picture pic(size, size);
     std::vector<TilingNoise> octaves;
-    for (int o = 0; o < 6; ++o)
+    for (int o = 0; o < 5; ++o)
         octaves.emplace_back(4 << o, 0x9e3779b9u + uint32_t(o) * 7919u);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             float n = 0, amplitude = 0.5f;
-            for (int o = 0; o < 6; ++o) {
+            for (int o = 0; o < 5; ++o) {
                 float scale = float(4 << o) / float(size);
                 n += amplitude * octaves[o].at(float(x) * scale, float(y) * scale);
                 amplitude *= 0.5f;
             }
-            float cloud = std::clamp((n - 0.45f) * 2.8f, 0.0f, 1.0f);
-            uint8_t* p = &pixels[(y * size + x) * 3];
-            p[0] = uint8_t(70 + cloud * 170);  // red
-            p[1] = uint8_t(110 + cloud * 135); // green
-            p[2] = uint8_t(190 + cloud * 60);  // blue
+            // Clouds lit faintly from below by the town.
+            float cloud = std::clamp((n - 0.5f) * 2.5f, 0.0f, 1.0f);
+            pic.at(x, y) = {0.025f + 0.06f * cloud, 0.035f + 0.05f * cloud,
+                            0.09f + 0.04f * cloud, 1};
         }
     }
-    Ogre::Image image;
-    image.loadDynamicImage(pixels.data(), size, size, 1, Ogre::PF_BYTE_RGB);
-    image.save(outDir + "/clouds.png");
+    media::Random random(0x57a25u);
+    for (int i = 0; i < 260; ++i) {
+        float cx = random.next() * size, cy = random.next() * size;
+        float bright = 0.35f + 0.65f * random.next() * random.next();
+        float radius = 0.8f + 0.9f * random.next();
+        float warmth = random.next() * 0.15f;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx) {
+                int ux = int(cx) + dx, uy = int(cy) + dy; // may lie off the edge
+                float d = std::hypot(float(ux) + 0.5f - cx, float(uy) + 0.5f - cy);
+                int px = (ux + size) % size, py = (uy + size) % size;
+                float k = std::clamp(1.0f - d / radius, 0.0f, 1.0f);
+                pic.blend(px, py, {bright, bright - warmth * 0.3f, bright - warmth, 1}, k);
+            }
+    }
+    pic.save(outDir + "/night_sky.dds");
 }
 
-MediaGenerator clouds("clouds", writeClouds);
+MediaGenerator nightSky("night_sky", writeNightSky);
 
 } // namespace
 

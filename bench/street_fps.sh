@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Frames per second of the street, 1280x720 on the virtual display (Mesa's
+# software renderer), for two sets of media and scripts side by side with the
+# same game program: run A and run B take turns, so that load on the machine
+# falls on both alike. Prints each run and the medians.
+#
+# Usage: street_fps.sh RUN_DIR_A RUN_DIR_B [ROUNDS] [SECONDS]
+#   The program is RUN_DIR_B's; each side brings its own Resources/media,
+#   Resources/sound and Resources/Scripts. For example, to compare against the
+#   media of another branch, build that branch's nb_media and nb_content in a
+#   separate build folder and pass its run folder as A.
+set -euo pipefail
+run_a=$(cd "$1" && pwd)
+run_b=$(cd "$2" && pwd)
+rounds=${3:-5}
+seconds=${4:-8}
+source "$(dirname "$0")/../tools/scripts/virtual_display.sh"
+start_virtual_display
+export SDL_AUDIODRIVER=dummy
+
+# One timed run: the street as the game's own new_game builds it, the insect
+# held still at the start in the chase view, the people walking. The frame
+# script sums the frame times after a warm-up and writes the rate once.
+measure() {
+    local run=$1 folder="$vd_tmp/game"
+    rm -rf "$folder"
+    mkdir -p "$folder/Resources"
+    ln -s "$run_b/nightbite" "$folder/"
+    for entry in media sound; do ln -s "$run/Resources/$entry" "$folder/Resources/$entry"; done
+    cp "$run_b/Resources/plugins.win.cfg" "$run_b/Resources/resources.cfg" "$folder/Resources/"
+    sed 's/^VSync=.*/VSync=No/' "$run_b/Resources/ogre.cfg.default" > "$folder/Resources/ogre.cfg"
+    cp -r "$run/Resources/Scripts" "$folder/Resources/Scripts"
+    cat >> "$folder/Resources/Scripts/frame_started.lua" <<LUA
+
+set_player_position(0, 10, 0)
+set_player_orientation(1, 0, 0, 0, 1, 0, 0, 0, 1)
+bench_frames = (bench_frames or 0) + 1
+if bench_frames > 100 then
+    bench_time = (bench_time or 0) + get_time_since_last_frame()
+    bench_counted = (bench_counted or 0) + 1
+    if bench_time >= $seconds and not bench_done then
+        local f = io.open("$vd_tmp/fps.tmp", "w")
+        f:write(string.format("%.1f\n", bench_counted / bench_time))
+        f:close()
+        os.rename("$vd_tmp/fps.tmp", "$vd_tmp/fps")
+        bench_done = true
+    end
+end
+LUA
+    rm -f "$vd_tmp/fps"
+    (cd "$folder" && exec ./nightbite > "$vd_tmp/game.out" 2>&1) &
+    game=$!
+    wait_game_window
+    xdotool mousemove $((wx + 640)) $((wy + 360))
+    wait_for "the frame rate" $((seconds * 10 + 120)) test -s "$vd_tmp/fps"
+    quit_game
+    cat "$vd_tmp/fps"
+}
+
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+: > "$vd_tmp/a"
+: > "$vd_tmp/b"
+for i in $(seq "$rounds"); do
+    a=$(measure "$run_a")
+    b=$(measure "$run_b")
+    echo "round $i: A $a fps, B $b fps"
+    echo "$a" >> "$vd_tmp/a"
+    echo "$b" >> "$vd_tmp/b"
+done
+ma=$(median < "$vd_tmp/a")
+mb=$(median < "$vd_tmp/b")
+echo "median: A $ma fps, B $mb fps, B/A $(awk -v a="$ma" -v b="$mb" 'BEGIN {printf "%.3f", b / a}')"
