@@ -58,6 +58,7 @@ struct Random {
 struct Fuzzer {
     Random random{1};
     std::vector<std::pair<std::string, lua_CFunction>> functions;
+    std::vector<long> accepted; // calls that returned without an error, per function
     std::vector<std::string> names; // object, trigger, script and mesh names
     std::string huge;
     long calls = 0;
@@ -88,23 +89,28 @@ struct Fuzzer {
         }
     }
 
+    void pushName(lua_State* L) {
+        const std::string& n = names[static_cast<std::size_t>(random.below(int(names.size())))];
+        lua_pushlstring(L, n.data(), n.size());
+    }
+
     void pushString(lua_State* L) {
         switch (random.below(6)) {
         case 0:
         case 1:
-        case 2: {
-            const std::string& n = names[static_cast<std::size_t>(random.below(int(names.size())))];
-            lua_pushlstring(L, n.data(), n.size());
+        case 2:
+            pushName(L);
             break;
-        }
         case 3: {
             static const char nul[] = "o1\0box.mesh";
             lua_pushlstring(L, nul, random.chance(50) ? sizeof nul - 1 : 1 + random.below(4));
             break;
         }
         case 4: {
-            std::size_t n = random.chance(80) ? static_cast<std::size_t>(random.below(300))
-                                              : huge.size() - static_cast<std::size_t>(random.below(1000));
+            // A megabyte now and then: often enough to reach every function,
+            // rarely enough that copying it does not eat the run.
+            std::size_t n = random.below(1000) >= 5 ? static_cast<std::size_t>(random.below(300))
+                                                   : huge.size() - static_cast<std::size_t>(random.below(1000));
             lua_pushlstring(L, huge.data(), n);
             break;
         }
@@ -167,15 +173,36 @@ struct Fuzzer {
     // protected call.
     void calls_(lua_State* L, int n) {
         for (int i = 0; i < n; ++i) {
-            const auto& f = functions[static_cast<std::size_t>(random.below(int(functions.size())))];
-            lua_pushcfunction(L, f.second);
-            const int argc = random.chance(10) ? random.below(20) : random.below(8);
-            for (int a = 0; a < argc; ++a)
-                pushValue(L);
+            const std::size_t which = static_cast<std::size_t>(random.below(int(functions.size())));
+            lua_pushcfunction(L, functions[which].second);
+            const int argc = random.chance(10) ? random.below(20) : random.below(10);
+            if (random.chance(10)) {
+                // Axes and unit vectors: -1, 0 and 1 only, which is how a
+                // rotation from three axes gets through now and then.
+                for (int a = 0; a < argc; ++a)
+                    lua_pushnumber(L, random.below(3) - 1);
+            } else if (random.chance(50)) {
+                // The shape most functions take: a name, numbers, perhaps a
+                // name last; without it, calls with many arguments would
+                // almost never get past the checks.
+                for (int a = 0; a < argc; ++a) {
+                    if (a == 0 || (a == argc - 1 && random.chance(50)))
+                        pushName(L);
+                    else if (random.chance(90))
+                        lua_pushnumber(L, (random.unit() - 0.5) * (random.chance(50) ? 4 : 2000));
+                    else
+                        pushValue(L);
+                }
+            } else {
+                for (int a = 0; a < argc; ++a)
+                    pushValue(L);
+            }
             ++calls;
             if (lua_pcall(L, argc, 0, 0) != 0) {
                 ++errors;
                 lua_pop(L, 1);
+            } else {
+                ++accepted[which];
             }
         }
     }
@@ -214,6 +241,7 @@ TEST_F(ScriptFuzz, EveryScriptFunctionSurvivesRandomArguments) {
         for (const luaL_Reg* r = *table; r->name; ++r)
             f.functions.emplace_back(r->name, r->func);
     ASSERT_GT(f.functions.size(), 50u);
+    f.accepted.assign(f.functions.size(), 0);
     for (int i = 0; i < 16; ++i)
         f.names.push_back("o" + std::to_string(i));
     for (const char* n : {"fuzz", "touch", "frame_started", "new_game", "save_game", "load_game",
@@ -302,6 +330,13 @@ TEST_F(ScriptFuzz, EveryScriptFunctionSurvivesRandomArguments) {
                 "%ld lines of messages, the first: %s\n",
                 f.calls, f.errors, frames, seconds, f.calls / seconds, chatterLines,
                 firstLine.c_str());
+    // A function that never once got through reached none of its own code.
+    std::string neverAccepted;
+    for (std::size_t i = 0; i < f.functions.size(); ++i)
+        if (f.accepted[i] == 0)
+            neverAccepted += " " + f.functions[i].first;
+    if (!neverAccepted.empty())
+        std::printf("script fuzz: never accepted:%s\n", neverAccepted.c_str());
     fuzzer = nullptr;
     // A run that called nothing, or where nothing was ever accepted, tested
     // nothing.
