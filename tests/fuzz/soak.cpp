@@ -151,7 +151,13 @@ TEST_F(Soak, MemoryStaysFlatOverManyFrames) {
     EXPECT_EQ(errorLines, 0) << firstError;
     EXPECT_EQ(show("churn_frame"), std::to_string(soakFrames));
     EXPECT_LT(heapAtEnd, heapAtWarmUp * 1.05) << "Lua heap grew from " << heapAtWarmUp << " KiB";
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed memory in quarantine, so the resident size
+    // grows there by design; the Lua heap still tells.
     EXPECT_LT(rssAtEnd, rssAtWarmUp * 1.05) << "RSS grew from " << rssAtWarmUp << " KiB";
+#else
+    (void)rssAtEnd;
+#endif
 }
 
 } // namespace
