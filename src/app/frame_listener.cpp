@@ -1,13 +1,8 @@
 #include "app/frame_listener.h"
 
-#include "app/player_camera.h"
 #include "audio/microphone_level.h"
-#include "hud/hud.h"
-#include "npc/npc.h"
 #include "player/player.h"
-#include "script/script_host.h"
 #include "util/globals.h"
-#include "world/triggers.h"
 
 #include <OIS.h>
 #include <OgreRenderWindow.h>
@@ -18,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -175,15 +169,24 @@ flight::PlayerInput NBFrameListener::gatherInput(double frameSeconds) {
     return input;
 }
 
-bool NBFrameListener::hotKey(uint32_t now, const char* event, const char* file) {
-    if (!(lastHotKeyTime < now))
-        return false;
-    if (file)
-        runScript(event, "file", file, nullptr);
-    else
-        runScript(event, nullptr);
-    lastHotKeyTime = now;
-    return true;
+FrameInput NBFrameListener::readControls(double frameSeconds) {
+    FrameInput input;
+    if (keyboard) {
+        keyboard->capture();
+        input.clock = readHotKeyClock();
+        input.quit = keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q);
+        input.newGame = keyboard->isKeyDown(OIS::KC_F3);
+        input.saveGame = keyboard->isKeyDown(OIS::KC_F5);
+        input.loadGame = keyboard->isKeyDown(OIS::KC_F8);
+        const OIS::KeyCode bodyKeys[kBodyVariants] = {OIS::KC_1, OIS::KC_2, OIS::KC_3, OIS::KC_4};
+        for (int variant = 0; variant < kBodyVariants && input.body < 0; ++variant)
+            if (keyboard->isKeyDown(bodyKeys[variant]))
+                input.body = variant;
+    }
+    if (mouse)
+        mouse->capture();
+    input.player = gatherInput(frameSeconds);
+    return input;
 }
 
 bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
@@ -195,39 +198,15 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     if (!running)
         return false;
 
-    PlayerCharacter& insect = player->getCharacter();
-    if (!checkTriggers(insect.getPosition()))
+    switch (driver.runFrame(evt.timeSinceLastFrame, readControls(evt.timeSinceLastFrame))) {
+    case FrameOutcome::TriggersStop:
         return false;
-    updateHud();
-    frameTime = evt.timeSinceLastFrame;
-    updateNpcs(static_cast<float>(frameTime));
-
-    if (keyboard) {
-        keyboard->capture();
-        uint32_t now = static_cast<uint32_t>(std::time(nullptr));
-        // The first row that applies acts; a guarded key whose second has not
-        // yet changed lets the following rows be tried.
-        if (keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q)) {
-            running = false;
-        } else if (keyboard->isKeyDown(OIS::KC_F3) && hotKey(now, "new_game", nullptr)) {
-        } else if (keyboard->isKeyDown(OIS::KC_F5) && hotKey(now, "save_game", "test")) {
-        } else if (keyboard->isKeyDown(OIS::KC_F8) && hotKey(now, "load_game", "test")) {
-        } else {
-            const OIS::KeyCode bodyKeys[kBodyVariants] = {OIS::KC_1, OIS::KC_2, OIS::KC_3, OIS::KC_4};
-            for (int variant = 0; variant < kBodyVariants; ++variant) {
-                if (keyboard->isKeyDown(bodyKeys[variant])) {
-                    insect.selectBody(variant);
-                    break;
-                }
-            }
-        }
+    case FrameOutcome::Quit:
+        running = false;
+        break;
+    case FrameOutcome::Continue:
+        break;
     }
-    if (mouse)
-        mouse->capture();
-    insect.update(static_cast<float>(frameTime), gatherInput(frameTime));
-    playerCamera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
-                                     insect.sightNode()->_getDerivedPosition());
-    runScript("frame_started", nullptr);
     return running;
 }
 

@@ -4,11 +4,11 @@
 #include <Bites/OgreWindowEventUtilities.h>
 #include <OgreFrameListener.h>
 
+#include "app/frame_driver.h"
 #include "player/flight.h"
 #include "player/held_climb.h"
 
 #include <cstddef>
-#include <cstdint>
 
 namespace OIS {
 class InputManager;
@@ -28,8 +28,8 @@ public:
     OIS::Keyboard* getKeyboard() const { return keyboard; }
 
 private:
-    // Raises a hot-key event at most once per calendar second.
-    bool hotKey(uint32_t now, const char* event, const char* file);
+    // Captures the devices and reads this frame's controls.
+    FrameInput readControls(double frameSeconds);
     // The one record of this frame's controls for the player's step; the
     // devices have been captured.
     flight::PlayerInput gatherInput(double frameSeconds);
@@ -45,6 +45,6 @@ private:
     std::size_t windowHandle = 0;
     unsigned long deleteWindowAtom = 0;
     bool running = true;
-    uint32_t lastHotKeyTime = 0;
+    FrameDriver driver;
     HeldClimb heldClimb;
 };

@@ -1,5 +1,6 @@
 #include "player/game_fixture.h"
 
+#include "app/player_camera.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
@@ -26,6 +27,9 @@ void GameTest::TearDown() {
     hud = nullptr;
     delete player;
     player = nullptr;
+    // Its nodes and camera go with the scene.
+    delete playerCamera;
+    playerCamera = nullptr;
     HeadlessTest::TearDown();
 }
 
@@ -46,6 +50,24 @@ void GameTest::keys(float level, bool f1, bool f2, bool space) {
     k.f2 = f2;
     k.space = space;
     player->getCharacter().updateFromKeyboard(k);
+}
+
+FrameOutcome GameTest::gameFrame(float dt, float level) {
+    FrameInput input;
+    input.player.hasKeyboard = true;
+    input.player.hasMouse = true;
+    input.player.keys.level = level;
+    input.player.mouse.x = 400;
+    input.player.mouse.y = 300;
+    input.player.mouse.width = 800;
+    input.player.mouse.height = 600;
+    return gameFrame(dt, input);
+}
+
+FrameOutcome GameTest::gameFrame(float dt, const FrameInput& input) {
+    if (!playerCamera)
+        playerCamera = new PlayerCamera(sceneManager);
+    return driver.runFrame(dt, input);
 }
 
 } // namespace nbtest

@@ -86,24 +86,9 @@ protected:
         return captureStderr([] { runScript("new_game", nullptr); });
     }
 
-    // One frame in the frame listener's order, the microphone at level.
+    // One frame through the frame driver, the microphone at level.
     std::string frame(float dt, float level = 0) {
-        return captureStderr([&] {
-            PlayerCharacter& insect = player->getCharacter();
-            checkTriggers(insect.getPosition());
-            frameTime = dt;
-            updateNpcs(dt);
-            flight::KeyInput keys;
-            keys.level = level;
-            insect.updateFromKeyboard(keys);
-            flight::MouseInput mouse;
-            mouse.x = 400;
-            mouse.y = 300;
-            mouse.width = 800;
-            mouse.height = 600;
-            insect.updateFlight(dt, mouse);
-            runScript("frame_started", nullptr);
-        });
+        return captureStderr([&] { gameFrame(dt, level); });
     }
 
     int peopleCount() {

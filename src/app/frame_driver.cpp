@@ -1,0 +1,51 @@
+#include "app/frame_driver.h"
+
+#include "app/player_camera.h"
+#include "hud/hud.h"
+#include "npc/npc.h"
+#include "player/player.h"
+#include "script/script_host.h"
+#include "util/globals.h"
+#include "world/triggers.h"
+
+#include <OgreSceneNode.h>
+
+bool FrameDriver::hotKey(const HotKeyClock& now, const char* event, const char* file) {
+    if (!acceptHotKey(hotKeys, now))
+        return false;
+    if (file)
+        runScript(event, "file", file, nullptr);
+    else
+        runScript(event, nullptr);
+    return true;
+}
+
+FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
+    PlayerCharacter& insect = player->getCharacter();
+    if (!checkTriggers(insect.getPosition()))
+        return FrameOutcome::TriggersStop;
+    updateHud();
+    frameTime = dt;
+    updateNpcs(static_cast<float>(frameTime));
+
+    bool quit = false;
+    if (input.player.hasKeyboard) {
+        // The first row that applies acts; a guarded key that may not act yet
+        // lets the following rows be tried.
+        if (input.quit) {
+            quit = true;
+        } else if (input.newGame && hotKey(input.clock, "new_game", nullptr)) {
+        } else if (input.saveGame && hotKey(input.clock, "save_game", "test")) {
+        } else if (input.loadGame && hotKey(input.clock, "load_game", "test")) {
+        } else if (input.body >= 0 && input.body < kBodyVariants) {
+            insect.selectBody(input.body);
+        }
+    }
+    insect.update(static_cast<float>(frameTime), input.player);
+    // Tests without a camera run everything else.
+    if (playerCamera)
+        playerCamera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
+                                         insect.sightNode()->_getDerivedPosition());
+    runScript("frame_started", nullptr);
+    return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
+}

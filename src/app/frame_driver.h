@@ -1,0 +1,38 @@
+// One frame of the game in the frame listener's order, from controls gathered
+// beforehand: the listener runs it after reading its devices, and headless
+// tests run it with made-up controls and no window.
+#pragma once
+#include "app/hot_key_clock.h"
+#include "player/flight.h"
+
+// The controls of one frame beyond the insect's own.
+struct FrameInput {
+    flight::PlayerInput player;
+    bool quit = false;     // Escape or Q
+    bool newGame = false;  // F3
+    bool saveGame = false; // F5
+    bool loadGame = false; // F8
+    int body = -1;         // the first body key (1..4) held, as 0..3; -1 none
+    HotKeyClock clock;     // when the hot keys are read
+};
+
+enum class FrameOutcome {
+    Continue,
+    Quit,         // the player asked to end; the frame has still run through
+    TriggersStop, // the trigger pass ended the game; the frame stopped there
+};
+
+// Runs on the globals (player, playerCamera, the script host); keeps the hot
+// keys' guard from frame to frame.
+class FrameDriver {
+public:
+    // Triggers, the HUD, the frame time, the people, the hot keys or body keys,
+    // the insect's step, the camera, then the "frame_started" event.
+    FrameOutcome runFrame(double dt, const FrameInput& input);
+
+private:
+    // Raises a hot-key event when the guard allows it.
+    bool hotKey(const HotKeyClock& now, const char* event, const char* file);
+
+    HotKeyGuard hotKeys;
+};
