@@ -1,6 +1,7 @@
 #include "app/frame_driver.h"
 
 #include "app/player_camera.h"
+#include "audio/sound_output.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
@@ -42,6 +43,11 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
         }
     }
     insect.update(static_cast<float>(frameTime), input.player);
+    // The wings are heard while the insect flies: neither sitting nor holding
+    // on to a person.
+    if (soundOutput)
+        soundOutput->setBuzz(static_cast<float>(insect.getThrust()),
+                             !insect.flightState().sitting && !insect.getSuckedNpc());
     // Tests without a camera run everything else.
     if (playerCamera)
         playerCamera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
