@@ -79,6 +79,9 @@ Mix_Chunk* SoundOutput::chunk(const std::string& name) {
 }
 
 bool SoundOutput::playEffect(const std::string& name) {
+    // The buzz loops have channels of their own and are not effects.
+    if (!isEffect(name))
+        return false;
     Mix_Chunk* c = chunk(name);
     return c && Mix_PlayChannel(-1, c, 0) >= 0;
 }

