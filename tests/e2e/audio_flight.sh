@@ -78,9 +78,11 @@ wait_game_window > /dev/null || fail "no game window"
 since() { awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN {printf "%.1f", b - a}'; }
 : > "$NB_TMP/frames"
 for _ in $(seq 450); do
-    # Seconds since the start and frames tracked by then.
-    echo "$(since) $(wc -l < "$NB_TMP/track" 2>/dev/null || echo 0)" >> "$NB_TMP/frames"
-    [ -s "$NB_TMP/track" ] && last | awk '{exit !($5 > 0)}' && break
+    # Seconds since the start and frames tracked by then, from one reading
+    # of the track, so that the thrust seen is among the frames counted.
+    snapshot=$(cat "$NB_TMP/track" 2>/dev/null) || true
+    echo "$(since) $(printf '%s' "$snapshot" | grep -c .)" >> "$NB_TMP/frames"
+    printf '%s\n' "$snapshot" | tail -n 1 | awk '{t = $5} END {exit !(t > 0)}' && break
     sleep 0.1
 done
 lift=$(awk '$5 > 0 {print NR; exit}' "$NB_TMP/track")
