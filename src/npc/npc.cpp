@@ -16,6 +16,7 @@
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <typeinfo>
 
 namespace {
 
@@ -67,7 +68,13 @@ int countPeopleWithin60(float x, float z) {
 Npc::Npc(const std::string& n, const std::string& mesh, BloodType type, bool small)
     : name(n), bloodType(type) {
     Ogre::SceneManager* scene = sceneManager;
-    entity = scene->createEntity(name, mesh);
+    try {
+        entity = scene->createEntity(name, mesh);
+    } catch (const std::bad_cast&) {
+        // The engine hands a name it reads as an image (or another kind of
+        // resource) to the mesh loader, which then fails with a bare cast.
+        throw std::invalid_argument("\"" + mesh + "\" is not a mesh");
+    }
     try {
         node = scene->getRootSceneNode()->createChildSceneNode(name);
         node->attachObject(entity);

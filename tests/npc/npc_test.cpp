@@ -131,6 +131,9 @@ TEST_F(NpcTest, AMeshWithoutTheThreeAnimationsLeavesNothingBehind) {
         EXPECT_FALSE(sceneManager->hasSceneNode("bad")) << mesh;
         EXPECT_EQ(peopleCount(), 0);
     }
+    EXPECT_NE(run("npc_create('bad', 'gunsight.dds', 'A')").find("\"gunsight.dds\" is not a mesh"),
+              std::string::npos);
+    EXPECT_EQ(findNpc("bad"), nullptr);
     // The name is free for a proper person afterwards.
     expectRuns("npc_create('bad', 'man.mesh', 'A')");
     EXPECT_EQ(npcAt(0), findNpc("bad"));
