@@ -55,6 +55,11 @@ void SoundManager::wakeThread() {
 void SoundManager::onThreadStart() {}
 
 void SoundManager::threadMain() {
+    // The worker asks SDL about the device, and SDL keeps an error text per
+    // thread; this thread is not SDL's, so it hands that back on the way out.
+    struct ThreadStateRelease {
+        ~ThreadStateRelease() { MyAudio::releaseThreadState(); }
+    } releaseOnExit;
     std::fputs("Sprava", stdout);
     std::fflush(stdout);
     try {

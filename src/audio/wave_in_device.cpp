@@ -21,6 +21,10 @@ std::vector<std::string> captureDeviceNames() {
     return names;
 }
 
+void releaseThreadState() {
+    SDL_TLSCleanup();
+}
+
 std::string noSuchMicrophoneText(const std::string& name) {
     std::string text = "No microphone named \"" + name + "\"; found: ";
     std::vector<std::string> names = captureDeviceNames();

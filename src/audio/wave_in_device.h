@@ -36,6 +36,10 @@ extern const char* const noSuchMicrophone;
 // initialised.
 std::vector<std::string> captureDeviceNames();
 
+// Frees what SDL keeps for the calling thread (its error text, for one).
+// A thread that SDL did not start calls it before it ends, or that is lost.
+void releaseThreadState();
+
 // `No microphone named "X"; found: "A", "B"`, without a line end.
 std::string noSuchMicrophoneText(const std::string& name);
 
