@@ -22,24 +22,38 @@ trap nb_cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
-    for f in "$NB_TMP"/*.out "$NB_TMP"/*.err; do
+    for f in "$NB_TMP"/*.out "$NB_TMP"/*.err "$NB_TMP"/xvfb.log; do
         [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }
     done
     exit 1
 }
 
-# Starts Xvfb on a free display and exports DISPLAY.
+# Starts Xvfb on a free display and exports DISPLAY. The server must answer a
+# client before the test goes on; one that does not (seen once on a loaded
+# machine) is replaced by a new one.
 start_xvfb() {
-    exec 7> "$NB_TMP/display"
-    Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp > "$NB_TMP/xvfb.log" 2>&1 &
-    NB_XVFB_PID=$!
-    for _ in $(seq 100); do
-        [ -s "$NB_TMP/display" ] && break
-        sleep 0.1
+    local attempt
+    for attempt in 1 2 3; do
+        rm -f "$NB_TMP/display"
+        exec 7> "$NB_TMP/display"
+        Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >> "$NB_TMP/xvfb.log" 2>&1 &
+        NB_XVFB_PID=$!
+        for _ in $(seq $((100 * NB_TIMEOUT_SCALE))); do
+            [ -s "$NB_TMP/display" ] && break
+            kill -0 "$NB_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        exec 7>&-
+        if [ -s "$NB_TMP/display" ]; then
+            export DISPLAY=":$(head -n 1 "$NB_TMP/display")"
+            timeout 10 xwininfo -root > /dev/null 2>&1 && return 0
+            echo "Xvfb on $DISPLAY does not answer (attempt $attempt)" >> "$NB_TMP/xvfb.log"
+        fi
+        kill "$NB_XVFB_PID" 2>/dev/null
+        wait "$NB_XVFB_PID" 2>/dev/null
+        NB_XVFB_PID=
     done
-    exec 7>&-
-    [ -s "$NB_TMP/display" ] || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n 1 "$NB_TMP/display")"
+    fail "Xvfb did not start: $(tail -n 5 "$NB_TMP/xvfb.log")"
 }
 
 # Makes a private game folder: the built programs and media, fresh engine

@@ -31,6 +31,8 @@ wait_for() {
     return 1
 }
 
+display_answers() { timeout 10 xwininfo -root > /dev/null 2>&1; }
+
 # Starts Xvfb on a free display number and exports DISPLAY.
 start_virtual_display() {
     exec 7> "$vd_tmp/display"
@@ -39,6 +41,7 @@ start_virtual_display() {
     exec 7>&-
     wait_for "the virtual display" 30 test -s "$vd_tmp/display"
     export DISPLAY=":$(head -n 1 "$vd_tmp/display")"
+    wait_for "the virtual display $DISPLAY to answer" 30 display_answers
 }
 
 # Sets $window to the game window's id once it exists.
