@@ -2,6 +2,7 @@
 
 #include "app/player_camera.h"
 #include "audio/sound_output.h"
+#include "hud/display_text.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
@@ -25,6 +26,7 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
     PlayerCharacter& insect = player->getCharacter();
     if (!checkTriggers(insect.getPosition()))
         return FrameOutcome::TriggersStop;
+    hudText().advance(dt);
     updateHud();
     frameTime = dt;
     updateNpcs(static_cast<float>(frameTime));

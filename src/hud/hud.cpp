@@ -1,6 +1,7 @@
 #include "hud/hud.h"
 
 #include "audio/microphone_level.h"
+#include "hud/display_text.h"
 #include "player/player.h"
 #include "util/globals.h"
 
@@ -9,6 +10,7 @@
 #include <Overlay/OgreOverlayManager.h>
 #include <Overlay/OgrePanelOverlayElement.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -51,6 +53,12 @@ Hud::Hud() {
     hearingLamp = panel(overlays, "Nightbite_new/Hearing/Lamp");
     frequency = overlays.getOverlayElement("Nightbite_new/Hearing/Frequency");
     noMicrophone = overlays.getOverlayElement("Nightbite_new/NoMicrophone");
+    statusPanel = overlays.getOverlayElement("Nightbite_new/Status");
+    statusText = overlays.getOverlayElement("Nightbite_new/Status/Text");
+    messagePanel = overlays.getOverlayElement("Nightbite_new/Message");
+    messageText = overlays.getOverlayElement("Nightbite_new/Message/Text");
+    messageLineHeight = messageText->getHeight();
+    messagePanelPadding = static_cast<double>(messagePanel->getHeight()) - messageLineHeight;
     levelBarFullHeight = levelBar->getHeight();
     levelBarBottom = static_cast<double>(levelBar->getTop()) + levelBarFullHeight;
     overlay->show();
@@ -102,6 +110,30 @@ void Hud::updateHud() {
         noMicrophone->hide();
     else
         noMicrophone->show();
+    updateScriptText();
+}
+
+void Hud::updateScriptText() {
+    const HudText& text = hudText();
+    if (text.version() == shownTextVersion)
+        return;
+    shownTextVersion = text.version();
+    // The texts are valid UTF-8 in the font's characters by now, which the
+    // engine's caption needs.
+    statusText->setCaption(text.status());
+    if (text.status().empty())
+        statusPanel->hide();
+    else
+        statusPanel->show();
+    const std::string& message = text.message();
+    messageText->setCaption(message);
+    if (message.empty()) {
+        messagePanel->hide();
+        return;
+    }
+    const double lines = 1.0 + static_cast<double>(std::count(message.begin(), message.end(), '\n'));
+    messagePanel->setHeight(static_cast<Ogre::Real>(lines * messageLineHeight + messagePanelPadding));
+    messagePanel->show();
 }
 
 void updateHud() {

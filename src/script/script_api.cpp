@@ -7,6 +7,7 @@
 extern const luaL_Reg playerFunctions[];
 extern const luaL_Reg npcFunctions[];
 extern const luaL_Reg soundFunctions[];
+extern const luaL_Reg hudFunctions[];
 
 // The fixed registration order of the script functions, the way linit.c lists
 // the standard libraries: each subsystem's table in turn. Functions added
@@ -20,6 +21,7 @@ const luaL_Reg* const scriptFunctionTables[] = {
     playerFunctions,
     npcFunctions,
     soundFunctions,
+    hudFunctions,
     nullptr,
 };
 

@@ -4,6 +4,7 @@
 // them.)
 #include "player/game_fixture.h"
 
+#include "app/frame_driver.h"
 #include "audio/sound_manager.h"
 #include "hud/hud.h"
 #include "player/player.h"
@@ -57,6 +58,14 @@ protected:
         hearing->addChild(om.createOverlayElement("TextArea", "Nightbite_new/Hearing/Frequency"));
         overlay->add2D(hearing);
         overlay->add2D(container("Panel", "Nightbite_new/NoMicrophone"));
+        for (const char* name : {"Nightbite_new/Status", "Nightbite_new/Message"}) {
+            Ogre::OverlayContainer* backing = container("Panel", name);
+            backing->setHeight(36);
+            Ogre::OverlayElement* text = om.createOverlayElement("TextArea", std::string(name) + "/Text");
+            text->setHeight(24);
+            backing->addChild(text);
+            overlay->add2D(backing);
+        }
         startScripts();
     }
     void TearDown() override {
@@ -206,6 +215,49 @@ TEST_F(HudTest, ShowsTheLiftTheHearingAndAMissingMicrophone) {
     manager.microphoneAvailable = false;
     updateHud();
     EXPECT_TRUE(noMicrophone->isVisible());
+}
+
+TEST_F(HudTest, ScriptsSetTheStatusLineAndATimedMessage) {
+    hud = new Hud();
+    Ogre::OverlayElement* status = element("Nightbite_new/Status");
+    Ogre::OverlayElement* message = element("Nightbite_new/Message");
+    FrameDriver frames;
+    FrameInput noInput;
+    frames.runFrame(0.1, noInput);
+    EXPECT_FALSE(status->isVisible());
+    EXPECT_FALSE(message->isVisible());
+
+    // Non-ASCII text survives the engine's caption whole.
+    EXPECT_EQ(run("hud_status('Score 12 · Größe') hud_message('Bank it!\\nNow', 0.25)"), "");
+    frames.runFrame(0.1, noInput);
+    EXPECT_EQ(Ogre::String(element("Nightbite_new/Status/Text")->getCaption()), "Score 12 · Größe");
+    EXPECT_EQ(Ogre::String(element("Nightbite_new/Message/Text")->getCaption()), "Bank it!\nNow");
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(message->isVisible());
+    EXPECT_FLOAT_EQ(message->getHeight(), 2 * 24 + 12); // two lines and the margin
+
+    // The message goes after its game time; the status line stays.
+    frames.runFrame(0.1, noInput);
+    frames.runFrame(0.1, noInput);
+    EXPECT_TRUE(message->isVisible());
+    frames.runFrame(0.1, noInput);
+    EXPECT_FALSE(message->isVisible());
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(run("hud_status('')"), "");
+    frames.runFrame(0.1, noInput);
+    EXPECT_FALSE(status->isVisible());
+
+    // Bad bytes never reach the engine, whose captions throw on them.
+    EXPECT_EQ(run("hud_status('a\\255\\0b')"), "");
+    frames.runFrame(0.1, noInput);
+    EXPECT_EQ(Ogre::String(element("Nightbite_new/Status/Text")->getCaption()), "a??b");
+
+    EXPECT_NE(run("hud_message('x', -1)").find("bad argument #2 to 'hud_message' (seconds must not be negative)"),
+              std::string::npos);
+    EXPECT_NE(run("hud_message('x', 0/0)").find("bad argument #2 to 'hud_message' (finite number expected)"),
+              std::string::npos);
+    EXPECT_NE(run("hud_status({})").find("bad argument #1 to 'hud_status' (string expected, got table)"),
+              std::string::npos);
 }
 
 TEST_F(HudTest, AMissingElementIsTheEnginesError) {

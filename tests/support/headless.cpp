@@ -1,6 +1,7 @@
 #include "support/headless.h"
 #include "support/headless_textures.h"
 
+#include "hud/display_text.h"
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "world/collision_zones.h"
@@ -128,6 +129,7 @@ void HeadlessTest::TearDown() {
     destroyAllWorldObjects();
     clearTriggers();
     resetZones();
+    hudText() = HudText{};
     if (scriptsStarted_) {
         shutdownScriptHost();
         scriptsStarted_ = false;
