@@ -10,6 +10,9 @@
 -- The rules (frame_started.lua): land on a person to drink (the blood makes
 -- the insect heavy), fly the blood to the nest on the roof of the middle
 -- house on the east side to bank it, and get away before the person slaps.
+-- A round ends when the slaps have taken all the health; the banked blood is
+-- its score, and the best score is kept in Resources/best_score (beside the
+-- saves, in the player's own folder).
 
 local pi = math.pi
 
@@ -106,7 +109,69 @@ local function buildStreet()
     game.built = true
 end
 
+-- The best score of all rounds, from Resources/best_score: 0 when there is
+-- none, or when the file holds no number.
+local function readBest()
+    local file = io.open(game.bestScoreFile, "rb")
+    if not file then
+        return 0
+    end
+    local best = tonumber(file:read(64) or "")
+    file:close()
+    if not best or best ~= best or best < 0 or best == math.huge then
+        return 0
+    end
+    return math.floor(best)
+end
+
+-- Writes the best score whole, then puts it in place; a failure costs one
+-- line on standard error and leaves the old file as it was.
+function game.recordBest()
+    local score = math.floor(game.banked or 0)
+    if score <= (game.best or 0) then
+        return
+    end
+    game.best = score
+    local temporary = game.bestScoreFile .. ".new"
+    local out, err = io.open(temporary, "wb")
+    local written, flushed, closed
+    if out then
+        written, err = out:write(string.format("%d\n", score))
+        flushed = written and out:flush()
+        closed, err = out:close()
+    end
+    local renamed = out and written and flushed and closed
+    if renamed then
+        renamed, err = os.rename(temporary, game.bestScoreFile)
+    end
+    if not renamed then
+        os.remove(temporary)
+        io.stderr:write("Best score not kept in ", game.bestScoreFile, ": ", tostring(err), "\n")
+    end
+end
+
+-- The status line at the top: the score, the health, the blood type, and
+-- the best score to beat.
+function game.showStatus()
+    local score = math.floor(game.banked or 0)
+    hud_status(string.format("Score %d   Health %d   Blood type %s   Best %d", score,
+                             get_player_health(), get_player_bloodtype(),
+                             math.max(score, game.best or 0)))
+end
+
+-- No health left: the round is over and its score is final.
+function game.endRound()
+    game.recordBest()
+    local score = math.floor(game.banked or 0)
+    local text = string.format("Swatted! The round is over.\nScore %d   Best %d\nF3: new round",
+                               score, math.max(score, game.best or 0))
+    print((string.gsub(text, "\n", " ")))
+    hud_message(text, math.huge)
+end
+
 if not game.built then
+    game.bestScoreFile = "Resources/best_score"
+    game.best = readBest()
     buildStreet()
 end
 
@@ -125,3 +190,7 @@ end
 game.slapping = {}
 game.banked = 0
 game.proboscis = nil
+game.over = false
+game.warned = nil
+hud_message("", 0)
+game.showStatus()
