@@ -287,6 +287,19 @@ TEST_F(MediaTest, StreetPropsHaveTheirDocumentedSizes) {
             EXPECT_NEAR(box.getMaximum()[i], p.max[i], 1) << "axis " << i;
         }
     }
+    // Every mesh is drawn with one of the game's own materials: the engine's
+    // plain white, lit by the one sun only, leaves the shaded faces black.
+    for (const auto& file : std::filesystem::directory_iterator(NB_MEDIA_DIR)) {
+        if (file.path().extension() != ".mesh")
+            continue;
+        const std::string name = file.path().filename().string();
+        for (const Ogre::SubMesh* sub : load(name.c_str())->getMesh()->getSubMeshes()) {
+            EXPECT_NE(sub->getMaterialName(), "BaseWhite") << name;
+            EXPECT_TRUE(Ogre::MaterialManager::getSingleton().resourceExists(sub->getMaterialName(),
+                                                                             Ogre::RGN_DEFAULT))
+                << name << ": " << sub->getMaterialName();
+        }
+    }
 }
 
 // The overlay and font scripts, parsed as the game's overlay system parses

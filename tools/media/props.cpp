@@ -13,7 +13,14 @@ class PropBuilder {
 public:
     // The street has one grey sun and no ambient light, so each prop's
     // material carries some light of its own (nightbite_props.material).
+    // The tool loads no material scripts, and a mesh only keeps the name of a
+    // material the engine knows (the manual object falls back to plain white
+    // otherwise): so the name is made known first. The real definitions are
+    // the game's material scripts.
     PropBuilder(const std::string& name, const std::string& material) : object(name) {
+        auto& materials = Ogre::MaterialManager::getSingleton();
+        if (!materials.resourceExists(material, Ogre::RGN_DEFAULT))
+            materials.create(material, Ogre::RGN_DEFAULT);
         object.begin(material, Ogre::RenderOperation::OT_TRIANGLE_LIST);
     }
 
