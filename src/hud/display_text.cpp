@@ -8,7 +8,7 @@ namespace {
 // same ranges); the space is drawn as a gap.
 constexpr uint32_t kFontRanges[][2] = {
     {32, 126},     // ASCII
-    {160, 383},    // Latin-1 and Latin Extended-A
+    {161, 383},    // Latin-1 and Latin Extended-A (a no-break space is a space)
     {913, 1023},   // Greek
     {1024, 1119},  // Cyrillic
     {8211, 8226},  // dashes, quotes, bullet
@@ -104,7 +104,7 @@ std::string displayText(const char* bytes, std::size_t length, std::size_t maxCh
             clipped = true;
             continue;
         }
-        const bool gap = c == '\t' || c == '\n';
+        const bool gap = c == '\t' || c == '\n' || c == 160;
         if (n == 0 || (!gap && !inFont(c)))
             c = '?';
         else if (gap)
