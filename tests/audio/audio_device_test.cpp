@@ -571,3 +571,62 @@ TEST(SoundOutputDevice, BuzzFollowsTheThrustInFlightOnly) {
     EXPECT_LT(rms(hear(0.95f, false)), 1.0) << "still buzzing after landing";
     output.close();
 }
+
+// The game's own sound heard again by its microphone, the loudspeakers next to
+// it: the ambience, the wings at every thrust and each effect, recorded from
+// the mixer through the disk driver and fed back in at full scale (peaks at
+// -1 dBFS, louder than any room would bring it back), never counts as a high
+// sound, so the game can never lift the insect by itself.
+TEST(SoundFeedback, TheGamesOwnMixNeverLiftsTheInsect) {
+    Scratch scratch;
+    const std::string recording = scratch.file("mix.raw"), heard = scratch.file("heard.raw");
+    useDriver("disk");
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(NB_RUN_DIR);
+    int rate = 0, channels = 0;
+    {
+        setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
+        SoundOutput output;
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        ASSERT_TRUE(output.device);
+        Uint16 format = 0;
+        ASSERT_EQ(Mix_QuerySpec(&rate, &format, &channels), 1);
+        ASSERT_EQ(format, AUDIO_S16LSB);
+        ASSERT_EQ(output.playBackground(), 0);
+        const char* effects[] = {"slap", "drink", "bank"};
+        for (int step = 0; step < 40; ++step) {
+            output.setBuzz(float(step % 20) / 19.0f, step < 36);
+            if (step % 6 == 1) {
+                EXPECT_TRUE(output.playEffect(effects[step / 6 % 3])) << effects[step / 6 % 3];
+            }
+            std::this_thread::sleep_for(200ms);
+        }
+        output.close();
+    }
+    std::filesystem::current_path(previous);
+    const std::string convert = "sox -t raw -r " + std::to_string(rate) + " -c " +
+                                std::to_string(channels) + " -b 16 -e signed " + recording +
+                                " -t raw -r 22050 -c 1 -b 16 -e signed " + heard + " remix - norm -1";
+    ASSERT_EQ(std::system(convert.c_str()), 0) << convert;
+    const auto bytes = std::filesystem::file_size(heard);
+    ASSERT_GT(bytes, 6u * 44100u) << "less than 6 s of the mix was recorded";
+
+    setenv("SDL_DISKAUDIOFILEIN", heard.c_str(), 1);
+    SoundManager manager;
+    manager.configureCapture();
+    manager.applyCaptureSettings();
+    ASSERT_TRUE(manager.startCapture());
+    float highest = 0.0f;
+    bool everHeard = false;
+    const auto playing = std::chrono::milliseconds(bytes * 1000 / 44100);
+    for (auto start = Clock::now(); Clock::now() - start < playing;) {
+        highest = std::max(highest, manager.level.load(std::memory_order_relaxed));
+        everHeard = everHeard || manager.hearing.load(std::memory_order_relaxed);
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(highest, 0.0f);
+    EXPECT_FALSE(everHeard);
+    std::lock_guard<std::mutex> guard(manager.lock);
+    // Every buffer of the mix but the last few counted as not high, in a row.
+    EXPECT_GE(manager.levelState.fallRun, int(bytes / 8192) - 4) << "the mix was hardly analysed";
+}
