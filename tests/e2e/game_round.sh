@@ -18,7 +18,7 @@ if not nb_wrapped then
     nb_wrapped = true
     local status, message = hud_status, hud_message
     local function log(kind, text)
-        local f = io.open("$NB_TMP/hud", "a")
+        local f = io.open("$NB_TMP/hud.out", "a")
         f:write(kind, " ", (string.gsub(text, "\n", " | ")), "\n")
         f:close()
     end
@@ -82,15 +82,15 @@ echo "free play: $frames frames in 60 s"
 if grep -E "error running script|Couldn't execute script" "$NB_TMP/nightbite.err"; then
     fail "script errors during free play"
 fi
-grep -q "^status Score 0   Health 100   Blood type A   Best " "$NB_TMP/hud" ||
+grep -q "^status Score 0   Health 100   Blood type A   Best " "$NB_TMP/hud.out" ||
     fail "no status line with the score, the health and the blood type"
-grep -q "^message Whistle or hum a high note to climb" "$NB_TMP/hud" || fail "no hints on the screen"
+grep -q "^message Whistle or hum a high note to climb" "$NB_TMP/hud.out" || fail "no hints on the screen"
 
 state() { cat "$NB_TMP/state" 2>/dev/null; }
 # Waits until the display log holds a line matching an extended regex.
 wait_hud() {
     for _ in $(seq $((30 * NB_TIMEOUT_SCALE * 10))); do
-        grep -qE -- "$1" "$NB_TMP/hud" 2>/dev/null && return 0
+        grep -qE -- "$1" "$NB_TMP/hud.out" 2>/dev/null && return 0
         sleep 0.1
     done
     return 1
@@ -113,14 +113,14 @@ for _ in $(seq 10); do
     press_key space
 done
 wait_hud "^status Score [1-9][0-9]*   Health 66   " ||
-    fail "banking did not raise the score on the status line: $(grep '^status' "$NB_TMP/hud" | tail -n 3)"
-score=$(grep "^status Score [1-9]" "$NB_TMP/hud" | tail -n 1 | awk '{print $3}')
+    fail "banking did not raise the score on the status line: $(grep '^status' "$NB_TMP/hud.out" | tail -n 3)"
+score=$(grep "^status Score [1-9]" "$NB_TMP/hud.out" | tail -n 1 | awk '{print $3}')
 echo "banked: score $score"
 
 echo bite > "$NB_TMP/stage"
 wait_state '$2 == 0' "two more slaps to take the last health"
 wait_hud "^message Swatted! The round is over. \| Score $score   Best [0-9]+ \| F3: new round" ||
-    fail "no end of the round on the screen: $(tail -n 3 "$NB_TMP/hud")"
+    fail "no end of the round on the screen: $(tail -n 3 "$NB_TMP/hud.out")"
 best=$(cat "$NB_TMP/game/Resources/best_score" 2>/dev/null)
 [ "${best:-0}" -ge "$score" ] || fail "best score file holds '${best:-}', the round scored $score"
 echo "round over: score $score, best $best"
@@ -129,7 +129,7 @@ echo play > "$NB_TMP/stage"
 press_key F3
 wait_state '$2 == 100' "F3 to give a new round full health"
 wait_hud "^status Score 0   Health 100   Blood type A   Best $best\$" ||
-    fail "the new round's status line: $(grep '^status' "$NB_TMP/hud" | tail -n 1)"
+    fail "the new round's status line: $(grep '^status' "$NB_TMP/hud.out" | tail -n 1)"
 if grep -E "error running script|Couldn't execute script" "$NB_TMP/nightbite.err"; then
     fail "script errors during the round"
 fi

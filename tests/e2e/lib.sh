@@ -28,15 +28,19 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb on a free display and exports DISPLAY. The server must answer a
-# client before the test goes on; one that does not (seen once on a loaded
-# machine) is replaced by a new one.
+# Starts Xvfb on a display of its own and exports DISPLAY. The number is
+# picked at random from a wide range rather than the lowest free one: a
+# server that is shutting down removes its socket file late, and when a new
+# server had just taken the same number, that server became unreachable
+# halfway through a test ("Couldn't open X display :0"). The server must also
+# answer a client before the test goes on.
 start_xvfb() {
-    local attempt
-    for attempt in 1 2 3; do
+    local attempt number
+    for attempt in 1 2 3 4 5; do
+        number=$((200 + RANDOM % 700))
         rm -f "$NB_TMP/display"
         exec 7> "$NB_TMP/display"
-        Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >> "$NB_TMP/xvfb.log" 2>&1 &
+        Xvfb ":$number" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >> "$NB_TMP/xvfb.log" 2>&1 &
         NB_XVFB_PID=$!
         for _ in $(seq $((100 * NB_TIMEOUT_SCALE))); do
             [ -s "$NB_TMP/display" ] && break
@@ -267,11 +271,12 @@ region_mean() {
 }
 
 # Waits until the last line of a file satisfies an awk condition on its fields:
-# wait_last FILE 'AWK-CONDITION' [TIMEOUT]
+# wait_last FILE 'AWK-CONDITION' [TIMEOUT]. A file caught empty, as one that
+# the game rewrites every frame can be, satisfies nothing.
 wait_last() {
     local file=$1 cond=$2 timeout=$(( ${3:-30} * NB_TIMEOUT_SCALE ))
     for _ in $(seq $((timeout * 10))); do
-        [ -s "$file" ] && tail -n 1 "$file" | awk "{exit !($cond)}" && return 0
+        tail -n 1 "$file" 2>/dev/null | awk "{found = ($cond)} END {exit !found}" && return 0
         sleep 0.1
     done
     return 1

@@ -33,15 +33,32 @@ wait_for() {
 
 display_answers() { timeout 10 xwininfo -root > /dev/null 2>&1; }
 
-# Starts Xvfb on a free display number and exports DISPLAY.
+# Starts Xvfb on a display number of its own and exports DISPLAY. The number
+# is random rather than the lowest free one, whose socket a server that is
+# just shutting down may still remove from under a new one.
 start_virtual_display() {
-    exec 7> "$vd_tmp/display"
-    Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp > "$vd_tmp/xvfb.log" 2>&1 &
-    vd_xvfb=$!
-    exec 7>&-
-    wait_for "the virtual display" 30 test -s "$vd_tmp/display"
-    export DISPLAY=":$(head -n 1 "$vd_tmp/display")"
-    wait_for "the virtual display $DISPLAY to answer" 30 display_answers
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        rm -f "$vd_tmp/display"
+        exec 7> "$vd_tmp/display"
+        Xvfb ":$((200 + RANDOM % 700))" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp \
+            >> "$vd_tmp/xvfb.log" 2>&1 &
+        vd_xvfb=$!
+        exec 7>&-
+        for _ in $(seq 150); do
+            [ -s "$vd_tmp/display" ] && break
+            kill -0 "$vd_xvfb" 2>/dev/null || break
+            sleep 0.2
+        done
+        if [ -s "$vd_tmp/display" ]; then
+            export DISPLAY=":$(head -n 1 "$vd_tmp/display")"
+            wait_for "the virtual display $DISPLAY to answer" 30 display_answers && return 0
+        fi
+        kill "$vd_xvfb" 2>/dev/null || true
+        vd_xvfb=
+    done
+    echo "No virtual display could be started: $(tail -n 3 "$vd_tmp/xvfb.log")" >&2
+    return 1
 }
 
 # Sets $window to the game window's id once it exists.
