@@ -4,6 +4,7 @@
 #include "app/player_camera.h"
 #include "app/scene_setup.h"
 #include "app/settings.h"
+#include "app/stuck_script_guard.h"
 #include "audio/microphone_level.h"
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
@@ -203,6 +204,7 @@ int runGame(const std::optional<std::string>& microphone) {
         return 1;
     }
     try {
+        StuckScriptGuard stuckScripts;
         app->run();
         runScript("save_game", "file", "test", nullptr);
         stopSound();

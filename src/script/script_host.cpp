@@ -168,7 +168,7 @@ void runScript(const char* name, ...) {
     // destroys (a trigger removing itself), so keep a copy for the message.
     std::string requested = name;
     lua_State* L = scriptState;
-    ScriptEvent event(L);
+    ScriptEvent event(L, requested.c_str());
     int top = lua_gettop(L);
     lua_pushstring(L, "args");
     lua_newtable(L);

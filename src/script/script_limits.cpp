@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -30,6 +32,11 @@ bool allocationRefused = false;
 int eventDepth = 0;
 Clock::time_point deadline;
 bool timeUp = false;
+
+// The outermost event as other threads see it.
+std::mutex runningLock;
+RunningScriptEvent running;
+Clock::time_point runningSince;
 
 void* countingAlloc(void*, void* block, std::size_t oldSize, std::size_t newSize) {
     if (newSize == 0) {
@@ -132,12 +139,18 @@ lua_State* newLimitedLuaState() {
     return L;
 }
 
-ScriptEvent::ScriptEvent(lua_State* L) : L_(L), outerScriptCode_(scriptCodeRunning) {
+ScriptEvent::ScriptEvent(lua_State* L, const char* name)
+    : L_(L), outerScriptCode_(scriptCodeRunning) {
     scriptCodeRunning = false;
     if (eventDepth++ == 0) {
         timeUp = false;
-        deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                      std::chrono::duration<double>(timeLimit));
+        const Clock::time_point now = Clock::now();
+        deadline = now + std::chrono::duration_cast<Clock::duration>(
+                             std::chrono::duration<double>(timeLimit));
+        std::lock_guard<std::mutex> guard(runningLock);
+        running.running = true;
+        std::snprintf(running.name, sizeof running.name, "%s", name ? name : "(unnamed)");
+        runningSince = now;
     }
 }
 
@@ -145,6 +158,10 @@ ScriptEvent::~ScriptEvent() {
     scriptCodeRunning = outerScriptCode_;
     if (--eventDepth > 0)
         return;
+    {
+        std::lock_guard<std::mutex> guard(runningLock);
+        running.running = false;
+    }
     timeUp = false;
     // Lua 5.1 does not collect before it gives up on an allocation, and its
     // collector may not be due for a long while: what a script left behind
@@ -164,6 +181,14 @@ int ScriptEvent::call() {
     const int status = lua_pcall(L_, 0, 0, 0);
     scriptCodeRunning = false;
     return status;
+}
+
+RunningScriptEvent runningScriptEvent() {
+    std::lock_guard<std::mutex> guard(runningLock);
+    RunningScriptEvent now = running;
+    if (now.running)
+        now.seconds = std::chrono::duration<double>(Clock::now() - runningSince).count();
+    return now;
 }
 
 bool scriptTimeIsUp() {

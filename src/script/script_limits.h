@@ -56,7 +56,9 @@ lua_State* newLimitedLuaState();
 // then), and cleared around the host's work.
 class ScriptEvent {
 public:
-    explicit ScriptEvent(lua_State* L);
+    // name: the script's, for a report from another thread when the event
+    // cannot be stopped (see runningScriptEvent).
+    explicit ScriptEvent(lua_State* L, const char* name = nullptr);
     ~ScriptEvent();
     ScriptEvent(const ScriptEvent&) = delete;
     ScriptEvent& operator=(const ScriptEvent&) = delete;
@@ -69,6 +71,17 @@ private:
     lua_State* L_;
     bool outerScriptCode_;
 };
+
+// Any thread: whether an outermost script event is running, and if so since
+// when and which script it is. An event that has outlived the time limit by
+// far is inside a library function (os.execute, io.read, ...) that the
+// watchdog's hook cannot interrupt.
+struct RunningScriptEvent {
+    bool running = false;
+    double seconds = 0; // how long it has run
+    char name[64] = "";
+};
+RunningScriptEvent runningScriptEvent();
 
 // True inside an event whose time is up. Long-running library functions
 // written for the host call it now and then.

@@ -3,6 +3,8 @@
 # so frames keep coming, Escape ends the game with status 0 and "save_game"
 # runs once more on the way out. On the way it throws the insect to either
 # end of the float range, which the chase camera must survive.
+# Then a script that waits inside a library call, where the watchdog cannot
+# reach: the game says so, and Escape still ends it, with status 3.
 source "$(dirname "$0")/lib.sh" "$1"
 start_xvfb
 make_game_dir
@@ -32,4 +34,24 @@ press_key Escape
 rc=$(wait_exit 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
 [ "$(grep -c '^save_game test$' "$log")" = 1 ] || fail "save_game did not run once on the way out"
+
+add_script frame_started <<LUA
+nb_test_frames = (nb_test_frames or 0) + 1
+local nb_f = io.open("$NB_TMP/frame_count", "w")
+nb_f:write(nb_test_frames, "\n")
+nb_f:close()
+if nb_test_frames == 5 then os.execute("sleep 45") end
+LUA
+rm -f "$log"
+start_program nightbite
+wait_game_window > /dev/null || fail "no game window"
+stuck() { grep -q "^The script frame_started has run for [0-9]* seconds inside a library function" "$NB_TMP/nightbite.err"; }
+for _ in $(seq $((20 * NB_TIMEOUT_SCALE * 10))); do stuck && break; sleep 0.1; done
+stuck || fail "nothing said about the stuck script"
+xdotool keydown Escape
+rc=$(wait_exit 10)
+xdotool keyup Escape
+[ "$rc" = 3 ] || fail "Escape during a stuck script: exit status $rc, 3 expected"
+grep -q "^Game ended with Escape while the script frame_started was stuck; not saved$" "$NB_TMP/nightbite.err" ||
+    fail "no line saying the game ended unsaved"
 echo "script_watchdog: ok"
