@@ -17,7 +17,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNB_SANITIZE=ON -DNB_BUILD_BE
 cmake --build build-asan -j2
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd build-asan && ctest -j2 -L 'pure|headless' --output-on-failure)
+# The game itself under the sanitizers (label sanitized): a start and quit and
+# a minute of play.
+(cd build-asan && ctest -j2 -L 'pure|headless|sanitized' --output-on-failure)
 
 # The audio worker, the capture callback and a frame-loop reader under
 # ThreadSanitizer.
