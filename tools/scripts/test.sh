@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Nightbite needs, builds it with its tests, and runs the whole
-# suite: every tier, then the pure and headless tiers again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the audio threads under
-# ThreadSanitizer.
+# suite: every tier, then the pure and headless tiers and a run of the whole
+# game again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# audio threads under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash tools/scripts/install-deps.sh
