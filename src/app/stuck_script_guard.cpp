@@ -55,7 +55,7 @@ StuckScriptGuard::~StuckScriptGuard() {
 
 void StuckScriptGuard::watch() {
     EscapeKey escape;
-    std::string reported; // the stuck event already named, by name and start
+    std::string reported; // the name of the stuck event already reported
     std::unique_lock<std::mutex> guard(lock);
     while (!wake.wait_for(guard, std::chrono::milliseconds(100), [this] { return stopping; })) {
         const RunningScriptEvent event = runningScriptEvent();

@@ -5,7 +5,7 @@
 // universe lasts ("a*a*a*...b"), all inside one C call that no Lua hook can
 // interrupt. These are the same functions, built on the same matcher, with a
 // recursion limit (kMaxPatternDepth levels: "pattern too complex", as Lua 5.2
-// reports it) and a look at the script watchdog's clock every few hundred
+// reports it) and a look at the script watchdog's clock every thousand
 // steps. For every pattern within those limits the results are those of the
 // stock library.
 #pragma once

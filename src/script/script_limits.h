@@ -4,7 +4,7 @@
 //
 // Time: every script event (and every event it raises in turn) must end
 // within the time limit, counted from the start of the outermost event. A
-// count hook on the Lua state looks at the clock every few hundred
+// count hook on the Lua state looks at the clock every thousand
 // instructions; once the limit has passed it raises an error on every
 // instruction until the event returns, so no pcall inside the script can keep
 // it going. The string library's pattern functions look at the same clock.
@@ -52,7 +52,7 @@ lua_State* newLimitedLuaState();
 
 // Brackets one script event. The outermost one starts the clock; when it
 // ends, a state stopped by the watchdog is made ready for the next event.
-// runChunk is set while the script's own code runs (the memory limit holds
+// scriptCodeRunning is set while the script's own code runs (the memory limit holds
 // then), and cleared around the host's work.
 class ScriptEvent {
 public:
