@@ -13,9 +13,21 @@ NB_TIMEOUT_SCALE=${NB_TIMEOUT_SCALE:-3}
 # No test may touch a real sound device or wait on a "Cannot open device" box.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
+# True while the process is one this test started (its parent is this
+# shell). A process that has ended frees its number, and with numbers only up
+# to 32768 another test's program, such as its X server, soon gets it: a
+# plain kill of a remembered number once took down a neighbouring test's
+# display ("Couldn't open X display").
+is_our_child() {
+    [ -n "$1" ] && [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]
+}
+
 nb_cleanup() {
-    [ -n "$NB_GAME_PID" ] && { pkill -9 -P "$NB_GAME_PID" 2>/dev/null; kill -9 "$NB_GAME_PID" 2>/dev/null; }
-    [ -n "$NB_XVFB_PID" ] && kill "$NB_XVFB_PID" 2>/dev/null
+    if is_our_child "$NB_GAME_PID"; then
+        pkill -9 -P "$NB_GAME_PID" 2>/dev/null
+        kill -9 "$NB_GAME_PID" 2>/dev/null
+    fi
+    is_our_child "$NB_XVFB_PID" && kill "$NB_XVFB_PID" 2>/dev/null
     rm -rf "$NB_TMP"
 }
 trap nb_cleanup EXIT

@@ -5,9 +5,14 @@
 vd_tmp=$(mktemp -d)
 vd_xvfb=
 game=
+# Only processes of this shell are stopped: a number that has been freed may
+# belong to somebody else's program by now.
+vd_is_ours() {
+    [ -n "$1" ] && [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]
+}
 vd_cleanup() {
-    [ -n "$game" ] && kill "$game" 2>/dev/null
-    [ -n "$vd_xvfb" ] && kill "$vd_xvfb" 2>/dev/null
+    vd_is_ours "$game" && { kill "$game" 2>/dev/null || true; }
+    vd_is_ours "$vd_xvfb" && { kill "$vd_xvfb" 2>/dev/null || true; }
     rm -rf "$vd_tmp"
 }
 trap vd_cleanup EXIT
