@@ -65,16 +65,7 @@ window_geometry "$id"
 
 # A minute of play: the cursor wanders over the window while the tone lasts
 # (45 s), then the insect comes down on its own.
-start=$(date +%s)
-step=0
-while [ $(($(date +%s) - start)) -lt 60 ]; do
-    [ -s "$NB_TMP/nightbite.rc" ] && fail "the game ended during free play"
-    x=$((wx + ww / 2 + (step % 7 - 3) * ww / 8))
-    y=$((wy + wh / 2 + (step % 5 - 2) * wh / 6))
-    xdotool mousemove "$x" "$y"
-    step=$((step + 1))
-    sleep 0.5
-done
+wander 60 || fail "the game ended during free play"
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
 frames=$(frame_count)
 echo "free play: $frames frames in 60 s"

@@ -332,3 +332,25 @@ quit_game() {
     done
     NB_TIMEOUT_SCALE=1 wait_exit 1
 }
+
+# Plays for the given seconds of wall time as a restless player would: the
+# cursor wanders over the game window (window_geometry first) in a fixed
+# pattern, and with "keys" F1, F2 and F5 come in turn every 20 s. Returns 1 as
+# soon as the game has ended.
+wander() {
+    local seconds=$1 keys=${2:-} start step=0
+    start=$(date +%s)
+    while [ $(($(date +%s) - start)) -lt "$seconds" ]; do
+        [ -s "$NB_TMP/$NB_PROGRAM.rc" ] && return 1
+        xdotool mousemove $((wx + ww / 2 + (step % 7 - 3) * ww / 8)) $((wy + wh / 2 + (step % 5 - 2) * wh / 6))
+        if [ -n "$keys" ]; then
+            case $((step % 40)) in
+                10) xdotool key F1 ;;
+                20) xdotool key F2 ;;
+                30) xdotool key F5 ;;
+            esac
+        fi
+        step=$((step + 1))
+        sleep 0.5
+    done
+}

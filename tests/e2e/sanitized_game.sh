@@ -45,19 +45,7 @@ add_frame_counter
 start_program nightbite
 id=$(wait_game_window) || fail "no game window"
 window_geometry "$id"
-start=$(date +%s)
-step=0
-while [ $(($(date +%s) - start)) -lt 60 ]; do
-    [ -s "$NB_TMP/nightbite.rc" ] && break
-    xdotool mousemove $((wx + ww / 2 + (step % 7 - 3) * ww / 8)) $((wy + wh / 2 + (step % 5 - 2) * wh / 6))
-    case $((step % 40)) in
-        10) xdotool key F1 ;;
-        20) xdotool key F2 ;;
-        30) xdotool key F5 ;;
-    esac
-    step=$((step + 1))
-    sleep 0.5
-done
+wander 60 keys || true
 frames=$(frame_count)
 rc=$(quit_game 60)
 check_clean "$rc" "a minute of play"
