@@ -26,11 +26,6 @@ LUA
     rm -f "$NB_TMP/track"
 }
 
-# Takes a picture of the game's window: shot NAME.
-shot() {
-    screenshot "$NB_TMP/full_$1.png"
-    convert "$NB_TMP/full_$1.png" -crop ${ww}x${wh}+${wx}+${wy} +repage "$NB_TMP/$1.png"
-}
 # The lower 160 rows of the lift meter's well: the share of bright green
 # (level 1 to 5) pixels.
 meter_green() {
@@ -45,11 +40,9 @@ above() { awk -v a="$1" -v b="$2" 'BEGIN {exit !(a > b)}'; }
 # 1. Silence.
 track_scripts
 start_program nightbite
-id=$(wait_game_window) || fail "no window titled Nightbite"
-window_geometry "$id"
-xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+centre_game_window
 wait_lines "$NB_TMP/track" 30 60 || fail "waited 60 s for 30 frames of the track script"
-shot silence
+window_shot silence
 [ "$(tail -n 1 "$NB_TMP/track")" = "0.00000" ] || fail "thrust $(tail -n 1 "$NB_TMP/track") in the silence"
 rc=$(quit_game 20)
 [ "$rc" = 0 ] || fail "exit status $rc"
@@ -58,14 +51,12 @@ rc=$(quit_game 20)
 track_scripts
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN="$NB_TMP/tone.raw" SDL_DISKAUDIOFILE=/dev/null
 start_program nightbite
-id=$(wait_game_window) || fail "no window titled Nightbite"
-window_geometry "$id"
-xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+centre_game_window
 wait_last "$NB_TMP/track" '$1 >= 1' 40 || fail "waited 40 s for full thrust from the tone"
-shot tone_behind
+window_shot tone_behind
 press_key F1
 sleep 0.5
-shot tone_eyes
+window_shot tone_eyes
 # Voice and button together: never beyond full.
 rm -f "$NB_TMP/track"
 xdotool mousedown 1
@@ -93,7 +84,7 @@ dismiss_box Exception 30
 id=$(wait_game_window) || fail "the game did not go on after the device box"
 window_geometry "$id"
 wait_lines "$NB_TMP/track" 30 60 || fail "waited 60 s for 30 frames of the track script"
-shot no_microphone
+window_shot no_microphone
 yellow=$(line_yellow no_microphone)
 echo "no-microphone line, yellow share: $yellow (with a microphone $yellow_silence)"
 above "$yellow" 0.05 || fail "no no-microphone line at the bottom left ($yellow)"

@@ -255,6 +255,25 @@ press_key() {
     return 0
 }
 
+# Waits for the game's window, sets wx, wy, ww and wh, and puts the cursor in
+# its middle: no pitch, no bank, no turn.
+centre_game_window() {
+    local id
+    id=$(wait_game_window) || fail "no window titled Nightbite"
+    window_geometry "$id"
+    xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+}
+
+# Takes a picture of the game's window (window_geometry first), or of the
+# part of it given as WxH+X+Y inside the window: window_shot NAME [PART].
+# The picture is $NB_TMP/NAME.png.
+window_shot() {
+    local part=${2:-${ww}x${wh}+0+0}
+    screenshot "$NB_TMP/full_$1.png"
+    convert "$NB_TMP/full_$1.png" -crop ${ww}x${wh}+${wx}+${wy} +repage -crop "$part" +repage \
+        "$NB_TMP/$1.png"
+}
+
 # Sets wx, wy (top-left corner on the screen), ww and wh (size) of a window.
 window_geometry() {
     read -r wx wy < <(window_origin "$1")

@@ -31,16 +31,11 @@ end
 LUA
 add_frame_counter
 start_program nightbite
-id=$(wait_game_window) || fail "no window titled Nightbite"
-window_geometry "$id"
-xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+centre_game_window
 # The chase camera closes in on its place over a few dozen frames.
 wait_frames 40
 
-shot() {
-    screenshot "$NB_TMP/full_$1.png"
-    convert "$NB_TMP/full_$1.png" -crop ${ww}x${wh}+${wx}+${wy} +repage "$NB_TMP/$1.png"
-}
+shot() { window_shot "$1"; }
 # Mean grey level (0 to 255) of a square of 15 pixels around a point.
 grey_at() {
     convert "$NB_TMP/$1.png" -crop 15x15+$(($2 - 7))+$(($3 - 7)) +repage -colorspace Gray \

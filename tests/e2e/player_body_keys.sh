@@ -29,17 +29,12 @@ end
 LUA
 add_frame_counter
 start_program nightbite
-id=$(wait_game_window) || fail "no window titled Nightbite"
-window_geometry "$id"
-xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+centre_game_window
 wait_frames 10
 
 # The lower part of the window: the ground and the insect, without the
 # drifting clouds of the sky.
-shot() {
-    screenshot "$NB_TMP/full_$1.png"
-    convert "$NB_TMP/full_$1.png" -crop ${ww}x$((wh * 6 / 10))+${wx}+$((wy + wh * 4 / 10)) +repage "$NB_TMP/$1.png"
-}
+shot() { window_shot "$1" "${ww}x$((wh * 6 / 10))+0+$((wh * 4 / 10))"; }
 differing() {
     compare -metric AE -fuzz 3% "$NB_TMP/$1.png" "$NB_TMP/$2.png" null: 2>&1 | cut -d' ' -f1
 }

@@ -25,22 +25,16 @@ flying = (flying or 0) + 1
 LUA
 add_frame_counter
 start_program nightbite
-id=$(wait_game_window) || fail "no window titled Nightbite"
-window_geometry "$id"
-xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+centre_game_window
 wait_frames 10
 
-shot() {
-    screenshot "$NB_TMP/full_$1.png"
-    convert "$NB_TMP/full_$1.png" -crop ${ww}x${wh}+${wx}+${wy} +repage "$NB_TMP/$1.png"
-}
-shot one
+window_shot one
 # The walker must have moved between the two pictures.
 wait_frames 20
 sleep 0.5
-shot two
+window_shot two
 press_key 4
-shot other_body
+window_shot other_body
 
 colours=$(colour_count "$NB_TMP/one.png")
 # Below the horizon only: the clouds of the sky drift by themselves.

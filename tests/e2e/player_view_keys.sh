@@ -9,10 +9,7 @@ create_world_object("ground", "ground.mesh")
 LUA
 add_frame_counter
 start_program nightbite
-id=$(wait_game_window) || fail "no window titled Nightbite"
-window_geometry "$id"
-# The cursor in the middle: no pitch, no bank, no turn.
-xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
+centre_game_window
 
 # Strongly green pixels in the 128 x 128 square in the middle of the window.
 green_in_middle() {
