@@ -1,26 +1,18 @@
 // The people's script functions. Every one but npc_create finds its person by
 // name; a name nobody has makes getters give nil and the others do nothing.
 #include "npc/npc.h"
-#include "player/script_numbers.h"
+#include "script/lua_binding.h"
 #include "world/collision_zones.h"
 #include "world/world_bounds.h"
 
 #include <cmath>
 #include <string>
 
-using script_numbers::checkFiniteFloat;
-
 namespace {
 
 // Faster than anything walks; far larger velocities overflow the turn
 // towards the walking direction and the animation clock.
 constexpr float kMaxWalkSpeed = 1e6f;
-
-std::string checkName(lua_State* L, int arg) {
-    std::size_t length = 0;
-    const char* text = luaL_checklstring(L, arg, &length);
-    return std::string(text, length);
-}
 
 BloodType checkBloodType(lua_State* L, int arg) {
     std::size_t length = 0;

@@ -1,15 +1,13 @@
 // The player's script functions. All act on the one Player of the game.
 #include "npc/npc.h"
 #include "player/player.h"
-#include "player/script_numbers.h"
+#include "script/lua_binding.h"
 #include "util/globals.h"
 
 #include <OgreMatrix3.h>
 #include <OgreSceneNode.h>
 
 #include <memory>
-
-using script_numbers::checkFiniteFloat;
 
 namespace {
 
@@ -20,18 +18,6 @@ Player& thePlayer(lua_State* L) {
 }
 
 PlayerCharacter& insect(lua_State* L) { return thePlayer(L).getCharacter(); }
-
-void pushVector(lua_State* L, const Ogre::Vector3& v) {
-    const double values[3] = {v.x, v.y, v.z};
-    pushNumberTable(L, values, 3);
-}
-
-Ogre::Vector3 checkVector(lua_State* L, int first) {
-    float x = checkFiniteFloat(L, first);
-    float y = checkFiniteFloat(L, first + 1);
-    float z = checkFiniteFloat(L, first + 2);
-    return Ogre::Vector3(x, y, z);
-}
 
 int get_player_position(lua_State* L) {
     pushVector(L, insect(L).getPosition());
@@ -88,7 +74,7 @@ int get_player_health(lua_State* L) {
 
 int set_player_health(lua_State* L) {
     double v = checkSaturatedNumber(L, 1);
-    thePlayer(L).setHealth(script_numbers::truncateToInt32(v));
+    thePlayer(L).setHealth(truncateToInt32(v));
     return 0;
 }
 

@@ -1,7 +1,10 @@
 // Helpers shared by the script functions of every subsystem.
 #pragma once
+#include <OgreVector.h>
 #include <lua.hpp>
 
+#include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -22,10 +25,35 @@ template <class Names> void pushNameTable(lua_State* L, const Names& names) {
 // infinity with a script error: such a value would poison the scene.
 double checkFiniteNumber(lua_State* L, int arg);
 
+// A number that reaches the engine as a float: NaN and the infinities are
+// refused (the engine asserts on NaN and ends the game), and so are doubles
+// too large for a float, which would turn into infinities on the way.
+float checkFiniteFloat(lua_State* L, int arg);
+
+// Three such numbers from firstArg on, as a vector.
+Ogre::Vector3 checkVector(lua_State* L, int firstArg);
+
+// Pushes a new table {x, y, z}.
+void pushVector(lua_State* L, const Ogre::Vector3& v);
+
 // For values that the callee limits anyway (a clamp, a saturating
 // conversion): the infinities stand for the largest and the lowest double, so
 // that math.huge means "as much as allowed". A NaN is still refused.
 double checkSaturatedNumber(lua_State* L, int arg);
+
+// Truncates toward zero to an int32; values beyond its range saturate (a
+// plain conversion would be undefined there).
+std::int32_t truncateToInt32(double v);
+
+// A name argument with all its bytes: names are compared exactly, including
+// any zero bytes inside them.
+std::string checkName(lua_State* L, int arg);
+void pushName(lua_State* L, const std::string& name);
+
+// Raises before + name + after as a script error with the script position in
+// front, keeping every byte of the name (luaL_error's %s stops at a zero byte).
+[[noreturn]] void raiseNamed(lua_State* L, const char* before, const std::string& name,
+                             const char* after);
 
 // Runs body; an engine or standard exception thrown inside it becomes a Lua
 // error carrying the exception's text. Lua built as C++ would otherwise turn

@@ -1,6 +1,6 @@
 #include "world/collision_zones.h"
 
-#include "world/script_args.h"
+#include "script/lua_binding.h"
 #include "world/world_script.h"
 #include "world/zone_geometry.h"
 
@@ -106,8 +106,6 @@ const LandingZone& landingZone(int id) {
 // ---- Script functions ------------------------------------------------------
 
 namespace {
-
-using namespace world_script;
 
 // Answers nothing at all: a script that assigns the call gets nil.
 int getCollisionZones(lua_State*) {

@@ -1,7 +1,7 @@
 #include "world/triggers.h"
 
 #include "script/script_host.h"
-#include "world/script_args.h"
+#include "script/lua_binding.h"
 #include "world/world_script.h"
 
 #include <array>
@@ -102,8 +102,6 @@ void clearTriggers() {
 // ---- Script functions ------------------------------------------------------
 
 namespace {
-
-using namespace world_script;
 
 Trigger* checkExistingTrigger(lua_State* L, int arg) {
     const std::string name = checkName(L, arg);

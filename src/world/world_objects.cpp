@@ -1,7 +1,7 @@
 #include "world/world_objects.h"
 
 #include "util/globals.h"
-#include "world/script_args.h"
+#include "script/lua_binding.h"
 #include "world/world_bounds.h"
 #include "world/world_script.h"
 
@@ -118,22 +118,8 @@ int worldObjectCount() {
 
 namespace {
 
-using namespace world_script;
-
 WorldObject* checkObject(lua_State* L, int arg) {
     return findWorldObject(checkName(L, arg));
-}
-
-void pushVector(lua_State* L, const Ogre::Vector3& v) {
-    const double values[3] = {v.x, v.y, v.z};
-    pushNumberTable(L, values, 3);
-}
-
-Ogre::Vector3 checkVector(lua_State* L, int firstArg) {
-    Ogre::Vector3 v;
-    for (int i = 0; i < 3; ++i)
-        v[i] = checkFiniteFloat(L, firstArg + i);
-    return v;
 }
 
 int createWorldObjectScript(lua_State* L) {
