@@ -68,3 +68,7 @@ private:
     int heardLoop = -1;
     int heardVolume = 0;
 };
+
+// play_sound.
+struct luaL_Reg;
+extern const luaL_Reg soundFunctions[];

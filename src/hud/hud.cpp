@@ -64,20 +64,19 @@ Hud::Hud() {
     overlay->show();
 }
 
-void Hud::updateHud() {
-    PlayerCharacter& insect = player->getCharacter();
-    const Ogre::Vector3 p = insect.getPosition();
+void Hud::update(const HudValues& values) {
+    const Ogre::Vector3& p = values.position;
     setReadout(xReadout, "X: %g", p.x);
     setReadout(yReadout, "Y: %g", p.y);
     setReadout(zReadout, "Z: %g", p.z);
 
-    if (insect.isFirstPerson())
+    if (values.firstPerson)
         gunSight->show();
     else
         gunSight->hide();
 
     // The bar grows upwards from its fixed bottom edge; 100 fills the frame.
-    double h = player->getBloodLevel() * 0.01 * bloodBarFullHeight;
+    double h = values.bloodLevel * 0.01 * bloodBarFullHeight;
     const double limit = kMaxBarHeights * std::fabs(bloodBarFullHeight);
     if (!(h <= limit))
         h = limit; // also catches NaN
@@ -89,24 +88,23 @@ void Hud::updateHud() {
     // The lift meter shows the thrust, level / 8, whichever of voice and key
     // gave it. It shows the lower part of its picture rather than squeezing
     // the whole into the bar, so each cell keeps its colour and place.
-    double full = insect.getThrust();
+    double full = values.thrust;
     full = full > 1 ? 1.0 : (full > 0 ? full : 0.0); // NaN too ends at 0
     const double lh = full * levelBarFullHeight;
     levelBar->setHeight(static_cast<Ogre::Real>(lh));
     levelBar->setTop(static_cast<Ogre::Real>(levelBarBottom - lh));
     levelBar->setUV(0, static_cast<Ogre::Real>(1 - full), 1, 1);
 
-    const MicrophoneReadout heard = microphoneReadout();
     // The lamp's picture holds it unlit on the left half and lit on the right.
-    if (heard.hearing)
+    if (values.hearing)
         hearingLamp->setUV(0.5f, 0, 1, 1);
     else
         hearingLamp->setUV(0, 0, 0.5f, 1);
     char hz[32] = "";
-    if (heard.hearing && std::isfinite(heard.peakHz))
-        std::snprintf(hz, sizeof hz, "%.0f Hz", static_cast<double>(heard.peakHz));
+    if (values.hearing && std::isfinite(values.peakHz))
+        std::snprintf(hz, sizeof hz, "%.0f Hz", static_cast<double>(values.peakHz));
     frequency->setCaption(hz);
-    if (heard.available || !heard.tried)
+    if (values.microphoneAvailable || !values.microphoneTried)
         noMicrophone->hide();
     else
         noMicrophone->show();
@@ -137,6 +135,18 @@ void Hud::updateScriptText() {
 }
 
 void updateHud() {
-    if (hud && player)
-        hud->updateHud();
+    if (!hud || !player)
+        return;
+    const PlayerCharacter& insect = player->getCharacter();
+    const MicrophoneReadout heard = microphoneReadout();
+    HudValues values;
+    values.position = insect.getPosition();
+    values.firstPerson = insect.isFirstPerson();
+    values.bloodLevel = player->getBloodLevel();
+    values.thrust = insect.getThrust();
+    values.hearing = heard.hearing;
+    values.peakHz = heard.peakHz;
+    values.microphoneTried = heard.tried;
+    values.microphoneAvailable = heard.available;
+    hud->update(values);
 }

@@ -5,6 +5,7 @@
 // message.
 // Made once at start-up and updated every frame on the main thread.
 #pragma once
+#include <OgreVector.h>
 
 namespace Ogre {
 class Overlay;
@@ -12,13 +13,27 @@ class OverlayElement;
 class PanelOverlayElement;
 } // namespace Ogre
 
+// What the display shows in one frame, besides the scripts' texts.
+struct HudValues {
+    Ogre::Vector3 position = Ogre::Vector3::ZERO; // the insect's
+    bool firstPerson = false;                     // shows the gun sight
+    double bloodLevel = 0;                        // 100 fills the blood meter
+    double thrust = 0;                            // 1 fills the lift meter
+    bool hearing = false;                         // lights the lamp
+    float peakHz = 0;                             // shown while hearing
+    bool microphoneTried = true;     // false while the device is being opened
+    bool microphoneAvailable = false; // with tried: no "No microphone" line
+};
+
 class Hud {
 public:
     // Finds the overlay and its elements (the engine throws when one is
     // missing) and shows the overlay.
     Hud();
 
-    void updateHud();
+    // Shows the values, and the scripts' status line and message when they
+    // have changed.
+    void update(const HudValues& values);
 
     Ogre::Overlay* getOverlay() const { return overlay; }
 
@@ -49,5 +64,10 @@ private:
     double levelBarBottom;
 };
 
-// Updates the global display; nothing happens before it exists.
+// Updates the global display from the player and the microphone; nothing
+// happens before the display and the player exist.
 void updateHud();
+
+// hud_status and hud_message.
+struct luaL_Reg;
+extern const luaL_Reg hudFunctions[];

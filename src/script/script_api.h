@@ -1,15 +1,19 @@
-// The table of script functions, in their fixed registration order. Each
-// subsystem keeps its own luaL_Reg table next to the code it binds.
+// The script functions as the host sees them: tables of luaL_Reg, each ended
+// by a {nullptr, nullptr} entry, registered in a fixed order. The host knows
+// no subsystem: each subsystem exports its table from its own header, and the
+// game's list of them is defined above the subsystems, in
+// app/script_tables.cpp, the way Lua's linit.c lists the standard libraries.
 #pragma once
 
 struct luaL_Reg;
+struct lua_State;
 
 // The host's own table: get_time_since_last_frame.
 extern const luaL_Reg hostFunctions[];
 
-// Tables in registration order, ended by a null pointer; each table ends with
-// a {nullptr, nullptr} entry.
+// The game's tables in registration order, ended by a null pointer
+// (app/script_tables.cpp). createLuaState registers these.
 extern const luaL_Reg* const scriptFunctionTables[];
 
-// Registers every function of every table as a global of L.
-void registerScriptFunctions(struct lua_State* L);
+// Registers every function of every table as a global of L, table by table.
+void registerScriptFunctions(lua_State* L, const luaL_Reg* const* tables);

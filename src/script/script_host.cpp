@@ -78,7 +78,7 @@ lua_State* createLuaState() {
     openLibrary(L, luaopen_string, LUA_STRLIBNAME);
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
     installLimitedPatterns(L);
-    registerScriptFunctions(L);
+    registerScriptFunctions(L, scriptFunctionTables);
     lua_pushstring(L, "game");
     lua_newtable(L);
     lua_settable(L, LUA_GLOBALSINDEX);
