@@ -1,4 +1,4 @@
-#include "player/blood_type.h"
+#include "npc/blood_type.h"
 
 #include <cstring>
 

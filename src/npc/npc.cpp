@@ -1,7 +1,7 @@
 #include "npc/npc.h"
 
+#include "npc/reach.h"
 #include "npc/spacing.h"
-#include "player/flight.h"
 #include "util/globals.h"
 #include "world/collision_zones.h"
 #include "world/world_bounds.h"
@@ -21,7 +21,6 @@
 namespace {
 
 constexpr float kFallSpeed = 100.0f;
-constexpr float kFeetOffset = 115.0f;
 constexpr float kLowestY = 115.0f;
 constexpr double kStepRate = 0.01;
 constexpr float kGestureRate = 0.4f;
@@ -259,7 +258,7 @@ void updateNpcs(float dt) {
 
 Npc* findNpcInReach(const Ogre::Vector3& p) {
     for (int i = 0; i < highWater; ++i)
-        if (table[i] && flight::inReach(p, table[i]->getPosition()))
+        if (table[i] && inReach(p, table[i]->getPosition()))
             return table[i];
     return nullptr;
 }

@@ -1,7 +1,7 @@
 // The people who walk the street: a fixed table of 512 slots, scanned in slot
 // order for updates, lookups and the insect's attach test. Main thread only.
 #pragma once
-#include "player/blood_type.h"
+#include "npc/blood_type.h"
 
 #include <OgreVector.h>
 

@@ -3,6 +3,9 @@
 // the collision test is passed in. PlayerCharacter applies the result to its
 // nodes and animation states; the tests run the rules without an engine.
 #pragma once
+// The hanging height and the take-off lift are set against a person's reach.
+#include "npc/reach.h"
+
 #include <OgreVector.h>
 
 namespace flight {
@@ -22,13 +25,6 @@ constexpr double kWingBeatRate = 20.0;
 constexpr float kLandingPose = 0.2f;
 constexpr float kTakeOffLift = 90.0f;
 constexpr float kHangHeight = 40.0f;
-constexpr float kReachRadius = 40.0f;
-constexpr float kReachCentre = 115.0f;
-constexpr float kReachHalfHeight = 75.0f;
-
-const Ogre::Vector3 kFirstPersonCamera(0, 0, 10);
-const Ogre::Vector3 kChaseCamera(0, 50, -100);
-const Ogre::Vector3 kAttachedCamera(0, 200, -250);
 
 // What the flight rules read and write of the player, besides the nodes.
 struct FlightState {
@@ -83,22 +79,15 @@ struct FlightStep {
 // resolveZoneCollisions' shape: point in; hit, corrected point, onTop out.
 using ZoneCollider = bool (*)(const Ogre::Vector3&, Ogre::Vector3&, bool&);
 
-// One flight update of a free insect at position. Steps 2 to 13 of the rules;
-// attaching (and hanging on a person) is the caller's, since it needs people.
+// One flight update of a free insect at position, in named steps: steer,
+// accelerate, under the ceiling, move and collide, land. Attaching (and
+// hanging on a person) is the caller's, since it needs people.
 FlightStep stepFlight(FlightState& s, const MouseInput& mouse, float dt,
                       const Ogre::Vector3& position, ZoneCollider collide);
 
 // Levels the bank and pitch out, as on landing or attaching: the turns to
 // apply are written to step.levelRoll / step.levelPitch.
 void levelOut(FlightState& s, FlightStep& step);
-
-// Whether a person at q is within reach of an insect at p: horizontally
-// closer than 40, and p.y strictly between q.y + 40 and q.y + 190.
-inline bool inReach(const Ogre::Vector3& p, const Ogre::Vector3& q) {
-    float dx = p.x - q.x, dz = p.z - q.z;
-    return std::sqrt(dx * dx + dz * dz) < kReachRadius &&
-           std::fabs(p.y - kReachCentre - q.y) < kReachHalfHeight;
-}
 
 // Mouse position mapped to -1..1 across the mouse area (0 for an empty area).
 double mouseAxis(int position, int extent);

@@ -19,6 +19,10 @@ const char* const kBodyMeshes[kBodyVariants] = {
     "komar_nic.mesh", "komar_motor.mesh", "komar_nadrze.mesh", "komar_full.mesh"};
 const Ogre::Vector3 kStart(0, 10, 0);
 const Ogre::Vector3 kSightOffset(0, 0, 100);
+// Where the camera node sits on the insect in each view.
+const Ogre::Vector3 kFirstPersonCamera(0, 0, 10);
+const Ogre::Vector3 kChaseCamera(0, 50, -100);
+const Ogre::Vector3 kAttachedCamera(0, 200, -250);
 constexpr float kBodyScale = 0.4f;
 
 bool isFinite(const Ogre::Vector3& v) {
@@ -32,7 +36,7 @@ PlayerCharacter::PlayerCharacter(const std::string& n, Player* o) : name(n), own
     main = root->createChildSceneNode(name, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     body = main->createChildSceneNode(name + "_character", Ogre::Vector3::ZERO);
     sight = main->createChildSceneNode(name + "_sight", kSightOffset);
-    camera = main->createChildSceneNode(name + "_camera", flight::kChaseCamera);
+    camera = main->createChildSceneNode(name + "_camera", kChaseCamera);
     selectBody(0);
     main->setPosition(kStart);
 }
@@ -106,11 +110,11 @@ void PlayerCharacter::update(float dt, const flight::PlayerInput& input) {
 void PlayerCharacter::updateFromKeyboard(const flight::KeyInput& keys) {
     state.thrust = keys.level * flight::kThrustPerLevel;
     if (keys.f1 && !suckedNpc) {
-        camera->setPosition(flight::kFirstPersonCamera);
+        camera->setPosition(kFirstPersonCamera);
         bodyEntity->setVisible(false);
         firstPerson = true;
     } else if (keys.f2 && !suckedNpc) {
-        camera->setPosition(flight::kChaseCamera);
+        camera->setPosition(kChaseCamera);
         bodyEntity->setVisible(true);
         firstPerson = false;
     } else if (keys.space && suckedNpc) {
@@ -120,7 +124,7 @@ void PlayerCharacter::updateFromKeyboard(const flight::KeyInput& keys) {
         moveMainNode(p);
         sit->setEnabled(false);
         fly->setEnabled(true);
-        camera->setPosition(flight::kChaseCamera);
+        camera->setPosition(kChaseCamera);
         bodyEntity->setVisible(true);
         firstPerson = false;
     }
@@ -178,7 +182,7 @@ void PlayerCharacter::attachTo(Npc*, flight::FlightStep& level) {
         body->roll(Ogre::Radian(level.levelRoll));
     if (level.levelPitch != 0)
         main->pitch(Ogre::Radian(level.levelPitch));
-    camera->setPosition(flight::kAttachedCamera);
+    camera->setPosition(kAttachedCamera);
     bodyEntity->setVisible(false);
 }
 

@@ -2,7 +2,7 @@
 // insect's scene object with its flight. Main thread only. Start-up makes the
 // one Player (the global `player`); it lives until the program ends.
 #pragma once
-#include "player/blood_type.h"
+#include "npc/blood_type.h"
 #include "player/flight.h"
 
 #include <OgreQuaternion.h>
