@@ -35,14 +35,14 @@ void levelOut(FlightState& s, FlightStep& step) {
     }
 }
 
-FlightStep stepFlight(FlightState& s, const MouseInput& mouse, float dt,
-                      const Ogre::Vector3& p, ZoneCollider collide) {
-    FlightStep step;
+namespace {
 
+// The right button lets the blood go; the cursor's place sets the pitch and
+// bank directly, and its sideways offset the rate of turn.
+void steer(FlightState& s, const MouseInput& mouse, float dt, FlightStep& step) {
     if (mouse.rightButton)
         s.bloodLevel = 0;
 
-    // The cursor's place sets the pitch and bank directly...
     double mx = mouseAxis(mouse.x, mouse.width);
     double my = mouseAxis(mouse.y, mouse.height);
     float targetPitch = static_cast<float>(-my * kMaxTilt);
@@ -52,10 +52,15 @@ FlightStep stepFlight(FlightState& s, const MouseInput& mouse, float dt,
     s.pitch = targetPitch;
     s.roll = targetRoll;
 
-    // ...and its sideways offset the rate of turn.
     step.yawTurn = static_cast<float>(-dt * mx);
     s.yaw += step.yawTurn;
+}
 
+// Thrust along the pitch pushes forward (softly once under way) and lifts
+// against the weight and the blood. Returns this frame's climb: the insect
+// climbs by this step, not by the accumulated vertical speed, which only
+// scripts read.
+double accelerate(FlightState& s, float dt) {
     double forward = s.speed.x;
     double a = kForwardPush * s.thrust * std::sin(double(s.pitch));
     if ((a > 0 && forward >= 0) || (a < 0 && forward < 0))
@@ -65,34 +70,45 @@ FlightStep stepFlight(FlightState& s, const MouseInput& mouse, float dt,
 
     s.speed.x = narrow(s.speed.x + kIntegration * dt * a);
     s.speed.y = narrow(s.speed.y + kIntegration * dt * g);
-    // The insect climbs by this frame's step, not by the accumulated vertical
-    // speed, which only scripts read.
-    double v = kIntegration * dt * g;
+    s.speed.x = std::min(std::max(s.speed.x, kMinForward), kMaxForward);
+    return kIntegration * dt * g;
+}
 
-    double y = p.y;
+// The air thins towards the ceiling: vertical speed and any climb shrink with
+// the height left below it.
+double underCeiling(FlightState& s, double y, double climb) {
     if (y > 0) {
         double f = (kCeiling - y) / kCeiling;
         if (f >= 0)
             s.speed.y = narrow(s.speed.y * f);
     }
-    if (v > 0)
-        v *= 1.0 - y / kCeiling;
+    if (climb > 0)
+        climb *= 1.0 - y / kCeiling;
+    return climb;
+}
 
-    s.speed.x = std::min(std::max(s.speed.x, kMinForward), kMaxForward);
-
+// Moves along the heading and the climb, then out of any collision zone;
+// onTop tells whether the move ended on a zone's top.
+Ogre::Vector3 moveAndCollide(const FlightState& s, const Ogre::Vector3& p, double climb, float dt,
+                             ZoneCollider collide, bool& onTop) {
     Ogre::Vector3 candidate;
     candidate.x = narrow(p.x + kTravel * dt * s.speed.x * std::sin(double(s.yaw)));
     candidate.z = narrow(p.z + kTravel * dt * s.speed.x * std::cos(double(s.yaw)));
-    candidate.y = narrow(p.y + v);
+    candidate.y = narrow(p.y + climb);
 
-    bool onTop = false;
+    onTop = false;
     Ogre::Vector3 corrected;
     if (collide && collide(candidate, corrected, onTop))
         candidate = corrected;
+    return candidate;
+}
 
-    if (onTop || candidate.y < 0) {
-        if (candidate.y < 0)
-            candidate.y = 0;
+// On a top or on the ground the insect stops, levels out and sits down (the
+// pose only on touching down); otherwise its wings beat with the thrust.
+void land(FlightState& s, Ogre::Vector3& position, bool onTop, float dt, FlightStep& step) {
+    if (onTop || position.y < 0) {
+        if (position.y < 0)
+            position.y = 0;
         step.landed = true;
         s.speed.x = 0;
         s.speed.y = 0;
@@ -105,7 +121,18 @@ FlightStep stepFlight(FlightState& s, const MouseInput& mouse, float dt,
         s.sitting = false;
         step.flyAdvance = static_cast<float>(dt * s.thrust * kWingBeatRate);
     }
-    step.position = candidate;
+}
+
+} // namespace
+
+FlightStep stepFlight(FlightState& s, const MouseInput& mouse, float dt,
+                      const Ogre::Vector3& p, ZoneCollider collide) {
+    FlightStep step;
+    steer(s, mouse, dt, step);
+    const double climb = underCeiling(s, p.y, accelerate(s, dt));
+    bool onTop = false;
+    step.position = moveAndCollide(s, p, climb, dt, collide, onTop);
+    land(s, step.position, onTop, dt, step);
     return step;
 }
 
