@@ -51,8 +51,8 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
         soundOutput->setBuzz(static_cast<float>(insect.getThrust()),
                              !insect.flightState().sitting && !insect.getSuckedNpc());
     // Tests without a camera run everything else.
-    if (playerCamera)
-        playerCamera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
+    if (camera)
+        camera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
                                          insect.sightNode()->_getDerivedPosition());
     runScript("frame_started", nullptr);
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;

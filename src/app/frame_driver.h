@@ -22,10 +22,15 @@ enum class FrameOutcome {
     TriggersStop, // the trigger pass ended the game; the frame stopped there
 };
 
-// Runs on the globals (player, playerCamera, the script host); keeps the hot
-// keys' guard from frame to frame.
+class PlayerCamera;
+
+// Runs on the player, the people and the script host; moves the camera it is
+// given, if any; keeps the hot keys' guard from frame to frame.
 class FrameDriver {
 public:
+    explicit FrameDriver(PlayerCamera* camera = nullptr) : camera(camera) {}
+    void setCamera(PlayerCamera* c) { camera = c; }
+
     // Triggers, the HUD, the frame time, the people, the hot keys or body keys,
     // the insect's step, the camera, then the "frame_started" event.
     FrameOutcome runFrame(double dt, const FrameInput& input);
@@ -35,4 +40,5 @@ private:
     bool hotKey(const HotKeyClock& now, const char* event, const char* file);
 
     HotKeyGuard hotKeys;
+    PlayerCamera* camera;
 };

@@ -77,17 +77,18 @@ bool closeRequested(Display* display, std::size_t handle, unsigned long deleteWi
 
 } // namespace
 
-NBFrameListener::NBFrameListener() {
-    root->addFrameListener(this);
-    OgreBites::WindowEventUtilities::addWindowEventListener(renderWindow, this);
+NBFrameListener::NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* w, PlayerCamera* camera)
+    : window(w), driver(camera) {
+    root.addFrameListener(this);
+    OgreBites::WindowEventUtilities::addWindowEventListener(window, this);
     // The message pump only looks at windows it has been told about.
-    OgreBites::WindowEventUtilities::_addRenderWindow(renderWindow);
+    OgreBites::WindowEventUtilities::_addRenderWindow(window);
 
     // The X11 window handle is wider than 32 bits; read it at its full size.
     std::size_t handle = 0;
-    renderWindow->getCustomAttribute("WINDOW", &handle);
+    window->getCustomAttribute("WINDOW", &handle);
     Display* display = nullptr;
-    renderWindow->getCustomAttribute("XDISPLAY", &display);
+    window->getCustomAttribute("XDISPLAY", &display);
     xDisplay = display;
     waitUntilViewable(display, handle);
     windowHandle = handle;
@@ -104,8 +105,8 @@ NBFrameListener::NBFrameListener() {
     // would stay at the input library's 50x50 default and the whole steering
     // range would be crossed in 50 pixels. Size it to the window now.
     const OIS::MouseState& state = mouse->getMouseState();
-    state.width = static_cast<int>(renderWindow->getWidth());
-    state.height = static_cast<int>(renderWindow->getHeight());
+    state.width = static_cast<int>(window->getWidth());
+    state.height = static_cast<int>(window->getHeight());
     centreCursor();
 }
 
@@ -193,7 +194,7 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     // Ogre's loop does not pump window messages itself; without this no input
     // or window event arrives.
     if (running && closeRequested(static_cast<Display*>(xDisplay), windowHandle, deleteWindowAtom))
-        windowClosed(renderWindow);
+        windowClosed(window);
     OgreBites::WindowEventUtilities::messagePump();
     if (!running)
         return false;

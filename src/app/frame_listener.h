@@ -18,7 +18,9 @@ class Keyboard;
 
 class NBFrameListener : public Ogre::FrameListener, public OgreBites::WindowEventListener {
 public:
-    NBFrameListener();
+    // Listens to root's frames and the window's events, reads the window's
+    // devices and moves camera along with the insect.
+    NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* window, PlayerCamera* camera);
 
     bool frameStarted(const Ogre::FrameEvent& evt) override;
     void windowResized(Ogre::RenderWindow* rw) override;
@@ -41,6 +43,7 @@ private:
     OIS::Mouse* mouse = nullptr;
     OIS::Keyboard* keyboard = nullptr;
     // The window's X display (a Display*), looked up once.
+    Ogre::RenderWindow* window;
     void* xDisplay = nullptr;
     std::size_t windowHandle = 0;
     unsigned long deleteWindowAtom = 0;

@@ -86,54 +86,71 @@ NBApplication::NBApplication() : resourcePath("Resources/") {
     requireRenderSystem(resourcePath + "plugins.win.cfg");
 }
 
+// The engine root, the scene and the window stay to the end of the process;
+// the overlay system leaves the scene before it goes.
+NBApplication::~NBApplication() {
+    if (overlays && sceneManager)
+        sceneManager->removeRenderQueueListener(overlays.get());
+}
+
 bool NBApplication::setup() {
-    // 1. Resource locations: section = group, key = archive type, value = location.
+    addResourceLocations();
+    if (!configureRendering())
+        return false;
+    createWindowAndScene();
+    new NBFrameListener(*root, window, camera.get()); // kept for the whole run
+    createPlayerAndDisplay();
+    startMicrophone();
+    startAmbience();
+    return true;
+}
+
+// resources.cfg: section = group, key = archive type, value = location.
+void NBApplication::addResourceLocations() {
     Ogre::ConfigFile resources;
     resources.load(resourcePath + "resources.cfg", "\t:=", true);
     for (const auto& section : resources.getSettingsBySection())
         for (const auto& setting : section.second)
             Ogre::ResourceGroupManager::getSingleton().addResourceLocation(
                 setting.second, setting.first, section.first, false);
+}
 
-    // 2. Rendering configuration: the stored one, else the engine's dialog.
+// The stored rendering configuration, else the engine's dialog; false when
+// the player cancels the dialog.
+bool NBApplication::configureRendering() {
     if (std::filesystem::exists(resourcePath + "ogre.cfg")) {
         root->restoreConfig();
-    } else if (!root->showConfigDialog(OgreBites::getNativeConfigDialog())) {
-        return false;
+        return true;
     }
+    return root->showConfigDialog(OgreBites::getNativeConfigDialog());
+}
 
-    // 3. Window.
-    renderWindow = root->initialise(true, "Nightbite");
-
-    // 4. Scene manager. The exterior-close scene type is served by the
-    // engine's default scene manager.
+// The window, the scene manager with the display's overlay system, the
+// camera and its viewport, the resources and the street's light and sky.
+void NBApplication::createWindowAndScene() {
+    window = root->initialise(true, "Nightbite");
+    // The exterior-close scene type is served by the engine's default scene
+    // manager.
     sceneManager = root->createSceneManager(Ogre::DefaultSceneManagerFactory::FACTORY_TYPE_NAME, "");
     // The display's overlays are drawn through the overlay system, which must
     // exist before the resource groups are parsed.
-    overlaySystem = new Ogre::OverlaySystem();
-    sceneManager->addRenderQueueListener(overlaySystem);
-
-    // 5. Camera.
-    playerCamera = new PlayerCamera(sceneManager);
-
-    // 6. Viewport.
-    setupViewport(renderWindow, playerCamera->getCamera());
-
-    // 7. Textures and resources.
+    overlays = std::make_unique<Ogre::OverlaySystem>();
+    sceneManager->addRenderQueueListener(overlays.get());
+    camera = std::make_unique<PlayerCamera>(sceneManager);
+    setupViewport(window, camera->getCamera());
     Ogre::TextureManager::getSingleton().setDefaultNumMipmaps(0);
     Ogre::ResourceGroupManager::getSingleton().initialiseAllResourceGroups();
-
-    // 8. Scene.
     buildScene(sceneManager);
+}
 
-    // 9. Frame listener; the engine root holds it.
-    new NBFrameListener();
-
-    // 10. Player, 11. display.
+void NBApplication::createPlayerAndDisplay() {
     player = new Player();
     hud = new Hud();
-    // 12-15. The microphone: its worker thread, format, device and start.
-    // Failures are shown and contained there; the game goes on without lift.
+}
+
+// The worker thread, the capture format, the device and the start. Failures
+// are shown and contained there; the game goes on without lift.
+void NBApplication::startMicrophone() {
     soundManager = new SoundManager();
     microphoneLevelSource = &soundManager->level;
     const std::string settingsFile = settings::settingsFile(resourcePath);
@@ -143,10 +160,12 @@ bool NBApplication::setup() {
     if (microphone && soundManager->microphoneAvailable.load())
         rememberMicrophone(settingsFile, *microphone);
     startCapture();
-    // 16-17. The street ambience; without a device or file the game is silent.
+}
+
+// Without a device or file the game is silent.
+void NBApplication::startAmbience() {
     soundOutput = new SoundOutput();
     soundOutput->playBackground();
-    return true;
 }
 
 void NBApplication::run() {

@@ -1,12 +1,20 @@
 // The game's application object: engine root, set-up and the rendering loop.
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
+
+namespace Ogre {
+class OverlaySystem;
+class RenderWindow;
+} // namespace Ogre
+class PlayerCamera;
 
 class NBApplication {
 public:
     // Creates the engine root from the files in the resource folder.
     NBApplication();
+    ~NBApplication();
 
     // Runs set-up and, unless the player cancelled the configuration dialog,
     // the start steps and the rendering loop.
@@ -21,7 +29,17 @@ public:
     std::optional<std::string> microphone;
 
 private:
+    void addResourceLocations();
+    bool configureRendering();
+    void createWindowAndScene();
+    void createPlayerAndDisplay();
+    void startMicrophone();
+    void startAmbience();
+
     std::string resourcePath;
+    Ogre::RenderWindow* window = nullptr; // the engine root owns it
+    std::unique_ptr<Ogre::OverlaySystem> overlays;
+    std::unique_ptr<PlayerCamera> camera;
 };
 
 // The entry function's body: returns the program's exit status.

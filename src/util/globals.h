@@ -4,22 +4,16 @@
 
 namespace Ogre {
 class Root;
-class RenderWindow;
 class SceneManager;
-class OverlaySystem;
 } // namespace Ogre
 struct lua_State;
-class PlayerCamera;
 class Player;
 class Hud;
 class SoundManager;
 class SoundOutput;
 
 extern Ogre::Root* root;
-extern Ogre::RenderWindow* renderWindow;
 extern Ogre::SceneManager* sceneManager;
-extern Ogre::OverlaySystem* overlaySystem;
-extern PlayerCamera* playerCamera;
 extern Player* player;
 extern Hud* hud;
 extern SoundManager* soundManager;

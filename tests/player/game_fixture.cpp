@@ -28,8 +28,9 @@ void GameTest::TearDown() {
     delete player;
     player = nullptr;
     // Its nodes and camera go with the scene.
-    delete playerCamera;
-    playerCamera = nullptr;
+    delete camera;
+    camera = nullptr;
+    driver.setCamera(nullptr);
     HeadlessTest::TearDown();
 }
 
@@ -65,8 +66,10 @@ FrameOutcome GameTest::gameFrame(float dt, float level) {
 }
 
 FrameOutcome GameTest::gameFrame(float dt, const FrameInput& input) {
-    if (!playerCamera)
-        playerCamera = new PlayerCamera(sceneManager);
+    if (!camera) {
+        camera = new PlayerCamera(sceneManager);
+        driver.setCamera(camera);
+    }
     return driver.runFrame(dt, input);
 }
 

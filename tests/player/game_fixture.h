@@ -40,6 +40,7 @@ protected:
     FrameOutcome gameFrame(float dt, const FrameInput& input);
 
     FrameDriver driver;
+    PlayerCamera* camera = nullptr; // made by the first gameFrame
 };
 
 } // namespace nbtest
