@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -19,7 +20,42 @@ int effectIndex(const std::string& name) {
 
 } // namespace
 
-SoundOutput::SoundOutput() {
+struct SoundOutput::Loaded {
+    Mix_Music* background = nullptr;
+    // Read once, in the order of the effect names, then the buzz loops;
+    // `tried` keeps a missing file from being looked for again every frame.
+    std::array<Mix_Chunk*, kEffects + kBuzzLoops> chunks{};
+    std::array<bool, kEffects + kBuzzLoops> tried{};
+
+    // An effect or "buzz_0".."buzz_3" from folder; null for another name or
+    // a file that cannot be read.
+    Mix_Chunk* chunk(const std::string& folder, const std::string& name);
+    void freeBackground();
+};
+
+Mix_Chunk* SoundOutput::Loaded::chunk(const std::string& folder, const std::string& name) {
+    int index = effectIndex(name);
+    if (index < 0 && name.size() == 6 && name.compare(0, 5, "buzz_") == 0 && name[5] >= '0' &&
+        name[5] < char('0' + kBuzzLoops))
+        index = kEffects + (name[5] - '0');
+    if (index < 0)
+        return nullptr;
+    if (!tried[size_t(index)]) {
+        tried[size_t(index)] = true;
+        chunks[size_t(index)] = Mix_LoadWAV((folder + "/" + name + ".wav").c_str());
+    }
+    return chunks[size_t(index)];
+}
+
+void SoundOutput::Loaded::freeBackground() {
+    if (background) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(background);
+        background = nullptr;
+    }
+}
+
+SoundOutput::SoundOutput() : loaded(std::make_unique<Loaded>()) {
     // The mixer would initialise SDL's audio itself but never release it;
     // doing it here keeps the count right for the microphone side.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
@@ -42,11 +78,7 @@ SoundOutput::~SoundOutput() {
 }
 
 int32_t SoundOutput::playBackground(const char* path) {
-    if (background) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(background);
-        background = nullptr;
-    }
+    loaded->freeBackground();
     if (!device)
         return 1;
     Mix_Music* music = Mix_LoadMUS(path);
@@ -56,7 +88,7 @@ int32_t SoundOutput::playBackground(const char* path) {
         Mix_FreeMusic(music);
         return 1;
     }
-    background = music;
+    loaded->background = music;
     return 0;
 }
 
@@ -64,32 +96,18 @@ bool SoundOutput::isEffect(const std::string& name) {
     return effectIndex(name) >= 0;
 }
 
-Mix_Chunk* SoundOutput::chunk(const std::string& name) {
-    int index = effectIndex(name);
-    if (index < 0 && name.size() == 6 && name.compare(0, 5, "buzz_") == 0 && name[5] >= '0' &&
-        name[5] < char('0' + kBuzzLoops))
-        index = kEffects + (name[5] - '0');
-    if (index < 0 || !device)
-        return nullptr;
-    if (!tried[size_t(index)]) {
-        tried[size_t(index)] = true;
-        chunks[size_t(index)] = Mix_LoadWAV((soundFolder + "/" + name + ".wav").c_str());
-    }
-    return chunks[size_t(index)];
-}
-
 bool SoundOutput::playEffect(const std::string& name) {
     // The buzz loops have channels of their own and are not effects.
-    if (!isEffect(name))
+    if (!isEffect(name) || !device)
         return false;
-    Mix_Chunk* c = chunk(name);
+    Mix_Chunk* c = loaded->chunk(soundFolder, name);
     return c && Mix_PlayChannel(-1, c, 0) >= 0;
 }
 
 void SoundOutput::startBuzz() {
     buzzStarted = true;
     for (int i = 0; i < kBuzzLoops; ++i) {
-        if (Mix_Chunk* c = chunk("buzz_" + std::to_string(i))) {
+        if (Mix_Chunk* c = loaded->chunk(soundFolder, "buzz_" + std::to_string(i))) {
             Mix_Volume(i, 0);
             Mix_PlayChannel(i, c, -1);
             Mix_Pause(i);
@@ -128,19 +146,15 @@ void SoundOutput::setBuzz(float thrust, bool flying) {
 }
 
 void SoundOutput::close() {
-    if (background) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(background);
-        background = nullptr;
-    }
+    loaded->freeBackground();
     if (device) {
         Mix_HaltChannel(-1);
-        for (Mix_Chunk*& c : chunks) {
+        for (Mix_Chunk*& c : loaded->chunks) {
             if (c)
                 Mix_FreeChunk(c);
             c = nullptr;
         }
-        tried.fill(false);
+        loaded->tried.fill(false);
         buzzStarted = false;
         heardLoop = -1;
         heardVolume = 0;

@@ -2,12 +2,9 @@
 // short effects on mixer channels beside it, and the insect's buzz on channels
 // of its own. Shares nothing with the microphone side.
 #pragma once
-#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
-
-struct _Mix_Music;
-struct Mix_Chunk;
 
 class SoundOutput {
 public:
@@ -47,7 +44,6 @@ public:
     void close();
 
     bool device = false;
-    _Mix_Music* background = nullptr;
     // Where the effect and buzz files are read from, relative to the working
     // folder like the ambience.
     std::string soundFolder = "Resources/sound";
@@ -55,15 +51,14 @@ public:
     static constexpr int kBuzzLoops = 4;
 
 private:
-    Mix_Chunk* chunk(const std::string& name);
     void startBuzz();
 
     bool audioInitialised = false;
     static constexpr int kEffects = 3;
-    // Read once, in the order of the effect names, then the buzz loops;
-    // `tried` keeps a missing file from being looked for again every frame.
-    std::array<Mix_Chunk*, kEffects + kBuzzLoops> chunks{};
-    std::array<bool, kEffects + kBuzzLoops> tried{};
+    // What the mixer has loaded: the ambience and the sound files
+    // (sound_output.cpp keeps the mixer's types to itself).
+    struct Loaded;
+    std::unique_ptr<Loaded> loaded;
     bool buzzStarted = false;
     int heardLoop = -1;
     int heardVolume = 0;

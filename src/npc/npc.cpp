@@ -64,18 +64,18 @@ int countPeopleWithin60(float x, float z) {
     return spacing::countWithin(tableX, tableZ, highWater, x, z);
 }
 
-Npc::Npc(const std::string& n, const std::string& mesh, BloodType type, bool small)
-    : name(n), bloodType(type) {
-    Ogre::SceneManager* scene = sceneManager;
+Npc::Npc(Ogre::SceneManager& s, const std::string& n, const std::string& mesh, BloodType type,
+         bool small)
+    : scene(s), name(n), bloodType(type) {
     try {
-        entity = scene->createEntity(name, mesh);
+        entity = scene.createEntity(name, mesh);
     } catch (const std::bad_cast&) {
         // The engine hands a name it reads as an image (or another kind of
         // resource) to the mesh loader, which then fails with a bare cast.
         throw std::invalid_argument("\"" + mesh + "\" is not a mesh");
     }
     try {
-        node = scene->getRootSceneNode()->createChildSceneNode(name);
+        node = scene.getRootSceneNode()->createChildSceneNode(name);
         node->attachObject(entity);
         node->setScale(small ? kScaleSmall : kScaleNormal);
         step = entity->getAnimationState("step");
@@ -88,17 +88,17 @@ Npc::Npc(const std::string& n, const std::string& mesh, BloodType type, bool sma
     } catch (...) {
         if (node) {
             node->detachAllObjects();
-            scene->destroySceneNode(node);
+            scene.destroySceneNode(node);
         }
-        scene->destroyEntity(entity);
+        scene.destroyEntity(entity);
         throw;
     }
 }
 
 Npc::~Npc() {
     node->detachAllObjects();
-    sceneManager->destroySceneNode(node);
-    sceneManager->destroyEntity(entity);
+    scene.destroySceneNode(node);
+    scene.destroyEntity(entity);
 }
 
 const Ogre::Vector3& Npc::getPosition() const { return node->getPosition(); }
@@ -213,7 +213,7 @@ Npc* createNpc(const std::string& name, const std::string& mesh, BloodType blood
         ++slot;
     if (slot == kNpcSlots)
         throw std::runtime_error("Too many people");
-    auto npc = std::make_unique<Npc>(name, mesh, bloodType, small);
+    auto npc = std::make_unique<Npc>(*sceneManager, name, mesh, bloodType, small);
     // The engine refuses a second entity of a name, so an older person of
     // this name cannot still exist here; kept for a table that outlives it.
     if (Npc* old = findNpc(name)) {

@@ -11,6 +11,7 @@ namespace Ogre {
 class SceneNode;
 class Entity;
 class AnimationState;
+class SceneManager;
 } // namespace Ogre
 
 constexpr int kNpcSlots = 512;
@@ -20,7 +21,8 @@ public:
     // Makes the entity and node called name and takes the "step", "slap" and
     // "aftersuck" animations. Throws the engine's error (name in use, mesh
     // missing or without those animations) and then leaves nothing behind.
-    Npc(const std::string& name, const std::string& mesh, BloodType bloodType, bool small);
+    Npc(Ogre::SceneManager& scene, const std::string& name, const std::string& mesh,
+        BloodType bloodType, bool small);
     ~Npc();
     Npc(const Npc&) = delete;
     Npc& operator=(const Npc&) = delete;
@@ -57,6 +59,7 @@ private:
     friend void destroyNpc(Npc*);
     void halfTurn();
 
+    Ogre::SceneManager& scene;
     std::string name;
     Ogre::Entity* entity = nullptr;
     Ogre::SceneNode* node = nullptr;
@@ -72,7 +75,7 @@ private:
 // Empties every slot (destroying the people in it).
 void clearNpcTable();
 bool npcTableFull();
-// Makes a person and stores it in the lowest empty slot. Throws
+// Makes a person in the game's scene and stores it in the lowest empty slot. Throws
 // std::runtime_error("Too many people") when the table is full, and the
 // engine's error when the name is in use or the mesh unusable; in every such
 // case nothing is created and the table is unchanged.

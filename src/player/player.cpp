@@ -31,8 +31,9 @@ bool isFinite(const Ogre::Vector3& v) {
 
 } // namespace
 
-PlayerCharacter::PlayerCharacter(const std::string& n, Player* o) : name(n), owner(o) {
-    Ogre::SceneNode* root = sceneManager->getRootSceneNode();
+PlayerCharacter::PlayerCharacter(Ogre::SceneManager& s, const std::string& n, Player* o)
+    : scene(s), name(n), owner(o) {
+    Ogre::SceneNode* root = scene.getRootSceneNode();
     main = root->createChildSceneNode(name, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
     body = main->createChildSceneNode(name + "_character", Ogre::Vector3::ZERO);
     sight = main->createChildSceneNode(name + "_sight", kSightOffset);
@@ -44,10 +45,10 @@ PlayerCharacter::PlayerCharacter(const std::string& n, Player* o) : name(n), own
 PlayerCharacter::~PlayerCharacter() {
     if (bodyEntity) {
         body->detachObject(bodyEntity);
-        sceneManager->destroyEntity(bodyEntity);
+        scene.destroyEntity(bodyEntity);
     }
     for (Ogre::SceneNode* n : {body, sight, camera, main})
-        sceneManager->destroySceneNode(n);
+        scene.destroySceneNode(n);
 }
 
 void PlayerCharacter::selectBody(int variant) {
@@ -55,11 +56,11 @@ void PlayerCharacter::selectBody(int variant) {
         return;
     if (bodyEntity) {
         body->detachObject(bodyEntity);
-        sceneManager->destroyEntity(bodyEntity->getName());
+        scene.destroyEntity(bodyEntity->getName());
         bodyEntity = nullptr;
         fly = sit = nullptr;
     }
-    bodyEntity = sceneManager->createEntity(name, kBodyMeshes[variant]);
+    bodyEntity = scene.createEntity(name, kBodyMeshes[variant]);
     body->attachObject(bodyEntity);
     body->setScale(kBodyScale, kBodyScale, kBodyScale);
     fly = bodyEntity->getAnimationState("let");
@@ -186,7 +187,10 @@ void PlayerCharacter::attachTo(Npc*, flight::FlightStep& level) {
     bodyEntity->setVisible(false);
 }
 
-Player::Player() : character(std::make_unique<PlayerCharacter>("Player", this)) {}
+Player::Player(Ogre::SceneManager& scene)
+    : character(std::make_unique<PlayerCharacter>(scene, "Player", this)) {}
+
+Player::Player() : Player(*sceneManager) {}
 
 Player::~Player() = default;
 

@@ -16,6 +16,7 @@ namespace Ogre {
 class SceneNode;
 class Entity;
 class AnimationState;
+class SceneManager;
 } // namespace Ogre
 class Npc;
 class Player;
@@ -35,9 +36,9 @@ public:
 // The insect in the scene: its nodes, body, animations and flight state.
 class PlayerCharacter {
 public:
-    // owner supplies the blood level that weighs the insect down; without one
-    // the character carries no blood.
-    explicit PlayerCharacter(const std::string& name, Player* owner = nullptr);
+    // Makes its nodes and body in scene. owner supplies the blood level that
+    // weighs the insect down; without one the character carries no blood.
+    PlayerCharacter(Ogre::SceneManager& scene, const std::string& name, Player* owner = nullptr);
     // The game never destroys the character; tests do, within their scene.
     ~PlayerCharacter();
     PlayerCharacter(const PlayerCharacter&) = delete;
@@ -82,6 +83,7 @@ private:
     void moveMainNode(const Ogre::Vector3& position);
     void attachTo(Npc* npc, flight::FlightStep& step);
 
+    Ogre::SceneManager& scene;
     std::string name;
     Player* owner;
     Ogre::SceneNode* main = nullptr;
@@ -98,6 +100,8 @@ private:
 
 class Player {
 public:
+    // The insect goes into scene; without one, into the game's scene.
+    explicit Player(Ogre::SceneManager& scene);
     Player();
     ~Player();
     Player(const Player&) = delete;
