@@ -128,6 +128,16 @@ struct Street {
                                  "Nightbite_new/Elements/SpeedIndicator", "Nightbite_new/GunSight",
                                  "Nightbite_new/BloodMeter/Blood"})
             panel->addChild(om.createOverlayElement("TextArea", name));
+        // What the game hears, and the scripts' status line and message.
+        for (const char* name : {"Nightbite_new/LevelMeter/Level", "Nightbite_new/Hearing/Lamp",
+                                 "Nightbite_new/NoMicrophone"})
+            panel->addChild(om.createOverlayElement("Panel", name));
+        panel->addChild(om.createOverlayElement("TextArea", "Nightbite_new/Hearing/Frequency"));
+        for (const char* name : {"Nightbite_new/Status", "Nightbite_new/Message"}) {
+            auto* backing = static_cast<Ogre::OverlayContainer*>(om.createOverlayElement("Panel", name));
+            backing->addChild(om.createOverlayElement("TextArea", std::string(name) + "/Text"));
+            panel->addChild(backing);
+        }
         overlay->add2D(panel);
     }
 
