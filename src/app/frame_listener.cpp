@@ -2,7 +2,6 @@
 
 #include "audio/microphone_level.h"
 #include "player/player.h"
-#include "util/globals.h"
 
 #include <OIS.h>
 #include <OgreRenderWindow.h>

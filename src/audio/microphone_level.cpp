@@ -1,7 +1,6 @@
 #include "audio/microphone_level.h"
 
 #include "audio/sound_manager.h"
-#include "util/globals.h"
 
 std::atomic<float>* microphoneLevelSource = nullptr;
 

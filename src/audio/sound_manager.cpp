@@ -1,7 +1,6 @@
 #include "audio/sound_manager.h"
 
 #include "util/exception.h"
-#include "util/globals.h"
 #include "util/message_box.h"
 
 #include <chrono>
@@ -35,6 +34,8 @@ std::string describeFailure(const MyUtils::Exception& e) {
     std::snprintf(code, sizeof code, "%x", static_cast<unsigned>(e.code));
     return std::string(e.message ? e.message : "") + ", Error " + code;
 }
+
+SoundManager* soundManager = nullptr;
 
 SoundManager::SoundManager() {
     format = MyAudio::WaveFormat{MyAudio::WAVE_FORMAT_PCM, 1, 11025, 11025, 1, 8, 0};

@@ -89,6 +89,9 @@ private:
     int silentChecks = 0;
 };
 
+// The game's one sound manager; made at start-up, deleted when the game ends.
+extern SoundManager* soundManager;
+
 // "<message>, Error <code in lower-case hex>", the text of the failure box.
 std::string describeFailure(const MyUtils::Exception& e);
 

@@ -55,6 +55,8 @@ void SoundOutput::Loaded::freeBackground() {
     }
 }
 
+SoundOutput* soundOutput = nullptr;
+
 SoundOutput::SoundOutput() : loaded(std::make_unique<Loaded>()) {
     // The mixer would initialise SDL's audio itself but never release it;
     // doing it here keeps the count right for the microphone side.

@@ -64,6 +64,9 @@ private:
     int heardVolume = 0;
 };
 
+// The game's sound output; made at start-up, deleted when the game ends.
+extern SoundOutput* soundOutput;
+
 // play_sound.
 struct luaL_Reg;
 extern const luaL_Reg soundFunctions[];

@@ -1,6 +1,5 @@
 // The script function for the game's sound effects.
 #include "audio/sound_output.h"
-#include "util/globals.h"
 
 #include <lua.hpp>
 

@@ -3,7 +3,6 @@
 #include "audio/microphone_level.h"
 #include "hud/display_text.h"
 #include "player/player.h"
-#include "util/globals.h"
 
 #include <Overlay/OgreOverlay.h>
 #include <Overlay/OgreOverlayElement.h>
@@ -133,6 +132,8 @@ void Hud::updateScriptText() {
     messagePanel->setHeight(static_cast<Ogre::Real>(lines * messageLineHeight + messagePanelPadding));
     messagePanel->show();
 }
+
+Hud* hud = nullptr;
 
 void updateHud() {
     if (!hud || !player)

@@ -64,6 +64,9 @@ private:
     double levelBarBottom;
 };
 
+// The game's display; start-up makes it.
+extern Hud* hud;
+
 // Updates the global display from the player and the microphone; nothing
 // happens before the display and the player exist.
 void updateHud();

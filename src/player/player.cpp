@@ -187,6 +187,8 @@ void PlayerCharacter::attachTo(Npc*, flight::FlightStep& level) {
     bodyEntity->setVisible(false);
 }
 
+Player* player = nullptr;
+
 Player::Player(Ogre::SceneManager& scene)
     : character(std::make_unique<PlayerCharacter>(scene, "Player", this)) {}
 

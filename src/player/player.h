@@ -142,5 +142,8 @@ private:
 };
 
 // Script functions of the player, in registration order.
+// The game's one player; start-up makes it, and it lives until the end.
+extern Player* player;
+
 struct luaL_Reg;
 extern const luaL_Reg playerFunctions[];

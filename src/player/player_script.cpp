@@ -2,7 +2,6 @@
 #include "npc/npc.h"
 #include "player/player.h"
 #include "script/lua_binding.h"
-#include "util/globals.h"
 
 #include <OgreMatrix3.h>
 #include <OgreSceneNode.h>
