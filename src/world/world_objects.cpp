@@ -26,13 +26,13 @@ int freeWorldObjectSlot() {
 }
 
 void releaseEngineObjects(WorldObject& object) {
-    if (!sceneManager)
+    if (!object.scene)
         return;
     // Node first, then entity, so the node never points at a dead entity.
     if (object.node)
-        sceneManager->destroySceneNode(object.node);
+        object.scene->destroySceneNode(object.node);
     if (object.entity)
-        sceneManager->destroyEntity(object.entity);
+        object.scene->destroyEntity(object.entity);
     object.node = nullptr;
     object.entity = nullptr;
 }
@@ -59,21 +59,29 @@ WorldObject* findWorldObject(const std::string& name) {
 }
 
 WorldObject& createWorldObject(const std::string& name, const std::string& meshName) {
-    const int slot = freeWorldObjectSlot();
-    if (slot < 0)
+    if (freeWorldObjectSlot() < 0)
         throw std::length_error("Too many world objects");
     if (!sceneManager)
         throw std::logic_error("There is no scene to place world objects in");
+    return createWorldObject(*sceneManager, name, meshName);
+}
+
+WorldObject& createWorldObject(Ogre::SceneManager& scene, const std::string& name,
+                               const std::string& meshName) {
+    const int slot = freeWorldObjectSlot();
+    if (slot < 0)
+        throw std::length_error("Too many world objects");
     if (!hasMeshReader(meshName))
         throw std::invalid_argument("\"" + meshName + "\" is not a mesh");
     auto object = std::make_unique<WorldObject>();
     object->name = name;
     object->meshName = meshName;
+    object->scene = &scene;
     // The engine refuses a name in use or a mesh it cannot find by throwing;
     // whatever was made before that is taken down again.
     try {
-        object->entity = sceneManager->createEntity(name, meshName);
-        object->node = sceneManager->getRootSceneNode()->createChildSceneNode(
+        object->entity = scene.createEntity(name, meshName);
+        object->node = scene.getRootSceneNode()->createChildSceneNode(
             name, Ogre::Vector3::ZERO, Ogre::Quaternion::IDENTITY);
         object->node->attachObject(object->entity);
     } catch (const std::bad_cast&) {

@@ -7,6 +7,7 @@
 
 namespace Ogre {
 class Entity;
+class SceneManager;
 class SceneNode;
 } // namespace Ogre
 
@@ -17,19 +18,24 @@ struct WorldObject {
     std::string meshName; // as given at creation
     Ogre::Entity* entity = nullptr;
     Ogre::SceneNode* node = nullptr;
+    Ogre::SceneManager* scene = nullptr; // the one holding the entity and node
     bool bboxCollisions = false; // kept for the scripts; the program never reads it
 };
 
 // The first object, in slot order, of exactly that name, or null.
 WorldObject* findWorldObject(const std::string& name);
 
-// Makes the entity and the node and takes the lowest free slot. Throws the
-// engine's exception (name in use, unknown mesh) or std::length_error when the
-// table is full; nothing is left behind in either case.
+// Makes the entity and the node in scene and takes the lowest free slot.
+// Throws the engine's exception (name in use, unknown mesh) or
+// std::length_error when the table is full; nothing is left behind in either
+// case.
+WorldObject& createWorldObject(Ogre::SceneManager& scene, const std::string& name,
+                               const std::string& meshName);
+// The same in the game's scene; std::logic_error when there is none yet.
 WorldObject& createWorldObject(const std::string& name, const std::string& meshName);
 void destroyWorldObject(const std::string& name);
 
-// Destroys every object through the scene manager. The game never calls it
+// Destroys every object in its scene. The game never calls it
 // (objects live until a script destroys them); tests do, before the scene
 // manager goes away.
 void destroyAllWorldObjects();
