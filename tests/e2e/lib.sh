@@ -45,14 +45,17 @@ fail() {
 # server that is shutting down removes its socket file late, and when a new
 # server had just taken the same number, that server became unreachable
 # halfway through a test ("Couldn't open X display :0"). The server must also
-# answer a client before the test goes on.
+# answer a client before the test goes on. -noreset: by default the server
+# resets whenever its last client leaves, and every poll here is a client that
+# leaves; a reset drops a client that connected in the meantime, and the game
+# starting just then failed with "Couldn't open X display".
 start_xvfb() {
     local attempt number
     for attempt in 1 2 3 4 5; do
         number=$((200 + RANDOM % 700))
         rm -f "$NB_TMP/display"
         exec 7> "$NB_TMP/display"
-        Xvfb ":$number" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >> "$NB_TMP/xvfb.log" 2>&1 &
+        Xvfb ":$number" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp -noreset >> "$NB_TMP/xvfb.log" 2>&1 &
         NB_XVFB_PID=$!
         for _ in $(seq $((100 * NB_TIMEOUT_SCALE))); do
             [ -s "$NB_TMP/display" ] && break

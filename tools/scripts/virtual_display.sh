@@ -40,13 +40,15 @@ display_answers() { timeout 10 xwininfo -root > /dev/null 2>&1; }
 
 # Starts Xvfb on a display number of its own and exports DISPLAY. The number
 # is random rather than the lowest free one, whose socket a server that is
-# just shutting down may still remove from under a new one.
+# just shutting down may still remove from under a new one. -noreset keeps the
+# server from resetting whenever its last client leaves, which would drop a
+# client connecting at that moment.
 start_virtual_display() {
     local attempt
     for attempt in 1 2 3 4 5; do
         rm -f "$vd_tmp/display"
         exec 7> "$vd_tmp/display"
-        Xvfb ":$((200 + RANDOM % 700))" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp \
+        Xvfb ":$((200 + RANDOM % 700))" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp -noreset \
             >> "$vd_tmp/xvfb.log" 2>&1 &
         vd_xvfb=$!
         exec 7>&-
