@@ -53,7 +53,7 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
     // Tests without a camera run everything else.
     if (camera)
         camera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
-                                         insect.sightNode()->_getDerivedPosition());
+                                   insect.sightNode()->_getDerivedPosition());
     runScript("frame_started", nullptr);
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
 }

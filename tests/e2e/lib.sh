@@ -2,10 +2,10 @@
 # run folder, and ways to start, drive and stop the real programs.
 # Usage: source lib.sh RUN_DIR (the build's run/ folder).
 set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/scripts/xvfb.sh"
 
 NB_RUN_DIR=$(cd "$1" && pwd)
 NB_TMP=$(mktemp -d /tmp/nb_e2e.XXXXXX)
-NB_XVFB_PID=
 NB_GAME_PID=
 # Every time limit below is multiplied by this: a loaded machine (a parallel
 # test run, sanitizer builds) can be many times slower than an idle one.
@@ -13,21 +13,12 @@ NB_TIMEOUT_SCALE=${NB_TIMEOUT_SCALE:-3}
 # No test may touch a real sound device or wait on a "Cannot open device" box.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
-# True while the process is one this test started (its parent is this
-# shell). A process that has ended frees its number, and with numbers only up
-# to 32768 another test's program, such as its X server, soon gets it: a
-# plain kill of a remembered number once took down a neighbouring test's
-# display ("Couldn't open X display").
-is_our_child() {
-    [ -n "$1" ] && [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]
-}
-
 nb_cleanup() {
     if is_our_child "$NB_GAME_PID"; then
         pkill -9 -P "$NB_GAME_PID" 2>/dev/null
         kill -9 "$NB_GAME_PID" 2>/dev/null
     fi
-    is_our_child "$NB_XVFB_PID" && kill "$NB_XVFB_PID" 2>/dev/null
+    is_our_child "$XVFB_PID" && kill "$XVFB_PID" 2>/dev/null
     rm -rf "$NB_TMP"
 }
 trap nb_cleanup EXIT
@@ -40,39 +31,10 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb on a display of its own and exports DISPLAY. The number is
-# picked at random from a wide range rather than the lowest free one: a
-# server that is shutting down removes its socket file late, and when a new
-# server had just taken the same number, that server became unreachable
-# halfway through a test ("Couldn't open X display :0"). The server must also
-# answer a client before the test goes on. -noreset: by default the server
-# resets whenever its last client leaves, and every poll here is a client that
-# leaves; a reset drops a client that connected in the meantime, and the game
-# starting just then failed with "Couldn't open X display".
+# Starts the test's X server (tools/scripts/xvfb.sh) and exports DISPLAY.
 start_xvfb() {
-    local attempt number
-    for attempt in 1 2 3 4 5; do
-        number=$((200 + RANDOM % 700))
-        rm -f "$NB_TMP/display"
-        exec 7> "$NB_TMP/display"
-        Xvfb ":$number" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp -noreset >> "$NB_TMP/xvfb.log" 2>&1 &
-        NB_XVFB_PID=$!
-        for _ in $(seq $((100 * NB_TIMEOUT_SCALE))); do
-            [ -s "$NB_TMP/display" ] && break
-            kill -0 "$NB_XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        exec 7>&-
-        if [ -s "$NB_TMP/display" ]; then
-            export DISPLAY=":$(head -n 1 "$NB_TMP/display")"
-            timeout 10 xwininfo -root > /dev/null 2>&1 && return 0
-            echo "Xvfb on $DISPLAY does not answer (attempt $attempt)" >> "$NB_TMP/xvfb.log"
-        fi
-        kill "$NB_XVFB_PID" 2>/dev/null
-        wait "$NB_XVFB_PID" 2>/dev/null
-        NB_XVFB_PID=
-    done
-    fail "Xvfb did not start: $(tail -n 5 "$NB_TMP/xvfb.log")"
+    start_xvfb_in "$NB_TMP" $((10 * NB_TIMEOUT_SCALE)) ||
+        fail "Xvfb did not start: $(tail -n 5 "$NB_TMP/xvfb.log")"
 }
 
 # Makes a private game folder: the built programs and media, fresh engine

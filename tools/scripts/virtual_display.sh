@@ -2,17 +2,14 @@
 # the demo and the screenshot tool. Source it; it sets an EXIT trap that stops
 # the display and the game and removes $vd_tmp.
 
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 vd_tmp=$(mktemp -d)
-vd_xvfb=
 game=
 # Only processes of this shell are stopped: a number that has been freed may
 # belong to somebody else's program by now.
-vd_is_ours() {
-    [ -n "$1" ] && [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]
-}
 vd_cleanup() {
-    vd_is_ours "$game" && { kill "$game" 2>/dev/null || true; }
-    vd_is_ours "$vd_xvfb" && { kill "$vd_xvfb" 2>/dev/null || true; }
+    is_our_child "$game" && { kill "$game" 2>/dev/null || true; }
+    is_our_child "$XVFB_PID" && { kill "$XVFB_PID" 2>/dev/null || true; }
     rm -rf "$vd_tmp"
 }
 trap vd_cleanup EXIT
@@ -36,34 +33,9 @@ wait_for() {
     return 1
 }
 
-display_answers() { timeout 10 xwininfo -root > /dev/null 2>&1; }
-
-# Starts Xvfb on a display number of its own and exports DISPLAY. The number
-# is random rather than the lowest free one, whose socket a server that is
-# just shutting down may still remove from under a new one. -noreset keeps the
-# server from resetting whenever its last client leaves, which would drop a
-# client connecting at that moment.
+# Starts the virtual display (xvfb.sh) and exports DISPLAY.
 start_virtual_display() {
-    local attempt
-    for attempt in 1 2 3 4 5; do
-        rm -f "$vd_tmp/display"
-        exec 7> "$vd_tmp/display"
-        Xvfb ":$((200 + RANDOM % 700))" -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp -noreset \
-            >> "$vd_tmp/xvfb.log" 2>&1 &
-        vd_xvfb=$!
-        exec 7>&-
-        for _ in $(seq 150); do
-            [ -s "$vd_tmp/display" ] && break
-            kill -0 "$vd_xvfb" 2>/dev/null || break
-            sleep 0.2
-        done
-        if [ -s "$vd_tmp/display" ]; then
-            export DISPLAY=":$(head -n 1 "$vd_tmp/display")"
-            wait_for "the virtual display $DISPLAY to answer" 30 display_answers && return 0
-        fi
-        kill "$vd_xvfb" 2>/dev/null || true
-        vd_xvfb=
-    done
+    start_xvfb_in "$vd_tmp" 30 && return 0
     echo "No virtual display could be started: $(tail -n 3 "$vd_tmp/xvfb.log")" >&2
     return 1
 }
