@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace {
+
+// A 16-bit sample's full scale.
+constexpr double fullScale = 32768.0;
 
 inline double power(const double* re, const double* im, uint32_t k) {
     return re[k] * re[k] + im[k] * im[k];
@@ -14,7 +18,13 @@ inline double power(const double* re, const double* im, uint32_t k) {
 
 } // namespace
 
-ToneReading findTone(const Fft& fft) {
+double clampQuietestTone(double dbfs) {
+    if (std::isnan(dbfs))
+        return quietestToneDefaultDbfs;
+    return std::clamp(dbfs, quietestToneMinDbfs, quietestToneMaxDbfs);
+}
+
+ToneReading findTone(const Fft& fft, const ToneRule& rule) {
     ToneReading reading;
     const uint32_t top = fft.size / 2; // bins 1 to top - 1
     if (top < 2)
@@ -61,7 +71,9 @@ ToneReading findTone(const Fft& fft) {
 
     // A tone of amplitude A on a bin has magnitude A * N / 2, and half-way
     // between two bins A * N / pi; the weaker case sets the bar.
-    const double loudness = minToneAmplitude * fft.size / pi;
+    reading.peakDbfs = 20.0 * std::log10(std::sqrt(best) * pi / fft.size / fullScale);
+    const double loudness =
+        fullScale * std::pow(10.0, rule.quietestToneDbfs / 20.0) * fft.size / pi;
     if (best < loudness * loudness)
         return reading;
 

@@ -3,6 +3,7 @@
 // and clicks that make_sounds.sh renders into the build tree.
 #include "audio/fft.h"
 #include "audio/level_rule.h"
+#include "audio/room_measure.h"
 #include "audio/tone_detector.h"
 
 #include <gtest/gtest.h>
@@ -43,13 +44,13 @@ int32_t strongestBin(const Fft& fft) {
 
 // Every whole buffer of the sound, through a fresh transform, the detector
 // and the level rule. Also checks the detector's peak against a plain search.
-std::vector<BufferResult> analyse(const std::vector<int32_t>& sound) {
+std::vector<BufferResult> analyse(const std::vector<int32_t>& sound, const ToneRule& rule = {}) {
     Fft fft(points);
     LevelState state;
     std::vector<BufferResult> results;
     for (size_t start = 0; start + points <= sound.size(); start += points) {
         fft.transform(sound.data() + start, points);
-        ToneReading tone = findTone(fft);
+        ToneReading tone = findTone(fft, rule);
         EXPECT_EQ(tone.peakBin, strongestBin(fft)) << "buffer at sample " << start;
         bool high = countsAsHigh(tone);
         applyBuffer(state, high);
@@ -150,6 +151,7 @@ TEST(ToneDetector, SteadyTonesCountAtAnyPhaseDriftAndOnlyWhenLoudEnough) {
         double hz;
         double amplitude;
         bool high;
+        double quietestDbfs = quietestToneDefaultDbfs; // the player's sensitivity
     } tones[] = {
         {1700.0, 1000.0, true},
         {1808.79, 300.0, true},
@@ -164,16 +166,27 @@ TEST(ToneDetector, SteadyTonesCountAtAnyPhaseDriftAndOnlyWhenLoudEnough) {
         // Clear and loud but below the line (bin 300, about 1615 Hz).
         {1400.0, 5000.0, false},
         {1600.0, 5000.0, false},
+        // The sensitivity: -30 dBFS counts from a bar of -40 but not of -25;
+        // -41 dBFS between bins at -45 but not at -37.
+        {2000.0, 1000.0, true, -40.0},
+        {2000.0, 1000.0, false, -25.0},
+        {3333.3, 300.0, true, -45.0},
+        {3333.3, 300.0, false, -37.0},
+        // -36 dBFS exactly on a bin reads 4 dB louder, as the bar is set for
+        // the weaker placement half-way between bins.
+        {5512.5, 500.0, true, -33.0},
+        {5512.5, 500.0, false, -31.0},
     };
     for (const auto& tone : tones) {
-        SCOPED_TRACE(testing::Message() << tone.hz << " Hz, amplitude " << tone.amplitude);
+        SCOPED_TRACE(testing::Message() << tone.hz << " Hz, amplitude " << tone.amplitude
+                                        << ", quietest " << tone.quietestDbfs << " dBFS");
         const double start = phase(random);
         std::vector<int32_t> sound(20 * 22050);
         for (size_t m = 0; m < sound.size(); ++m)
             sound[m] = static_cast<int32_t>(std::lround(
                 tone.amplitude * std::sin(start + 2.0 * pi * tone.hz * double(m) / rate) +
                 hiss(random)));
-        std::vector<BufferResult> results = analyse(sound);
+        std::vector<BufferResult> results = analyse(sound, ToneRule{tone.quietestDbfs});
         size_t high = 0;
         for (const BufferResult& r : results)
             high += r.high;
@@ -182,4 +195,100 @@ TEST(ToneDetector, SteadyTonesCountAtAnyPhaseDriftAndOnlyWhenLoudEnough) {
         else
             EXPECT_EQ(high, 0u);
     }
+}
+
+namespace {
+
+// "Measure the room" over the buffers of a sound from the given one on, as
+// the worker runs it: the detector lets a line of any loudness through, and
+// the measure keeps the loudest clear one at or above the threshold.
+double measureRoom(const std::vector<int32_t>& sound, size_t firstBuffer = 0) {
+    Fft fft(points);
+    RoomMeasure room;
+    startRoomMeasure(room);
+    for (size_t b = firstBuffer; (b + 1) * points <= sound.size(); ++b) {
+        fft.transform(sound.data() + b * points, points);
+        if (hearRoom(room, findTone(fft, ToneRule{-HUGE_VAL})))
+            return roomSensitivity(room);
+    }
+    ADD_FAILURE() << "the sound ended before the measure";
+    return 0.0;
+}
+
+// The sound with a steady sine added: a whine of the room.
+std::vector<int32_t> withWhine(std::vector<int32_t> sound, double hz, double dbfs) {
+    const double amplitude = 32768.0 * std::pow(10.0, dbfs / 20.0);
+    for (size_t m = 0; m < sound.size(); ++m)
+        sound[m] += static_cast<int32_t>(
+            std::lround(amplitude * std::sin(2.0 * pi * hz * double(m) / rate)));
+    return sound;
+}
+
+// The share of the buffers wholly inside the seconds from..to that count.
+double highShare(const std::vector<BufferResult>& results, double from, double to) {
+    size_t high = 0, inside = 0;
+    for (size_t b = 0; b < results.size(); ++b)
+        if (b * bufferSeconds >= from && (b + 1) * bufferSeconds <= to) {
+            ++inside;
+            high += results[b].high;
+        }
+    return inside ? double(high) / double(inside) : 0.0;
+}
+
+} // namespace
+
+TEST(RoomMeasure, QuietNoisyAndLowRoomsKeepTheMostSensitiveBar) {
+    // Noise, hum, typing and speech never stand clear above the line, nor do
+    // low notes: the bar stays at -60 dBFS whatever their loudness.
+    for (const char* name : {"white-60", "white-30", "pink-20", "brown-20", "hum50", "hum100",
+                             "typing", "speech_male", "speech_female", "breath_72", "whistle_90"}) {
+        SCOPED_TRACE(name);
+        LOAD_SOUND(sound, name);
+        EXPECT_EQ(measureRoom(sound, 20), quietestToneMinDbfs);
+    }
+}
+
+TEST(RoomMeasure, AWhineIsMeasuredAndStopsCountingWhileWhistlesStillLift) {
+    // A quiet room with a monitor's whine at 3 kHz, which on its own lifts
+    // the insect at the default bar; and a recorded whistle in a room with the
+    // same whine.
+    LOAD_SOUND(quiet, "white-60");
+    LOAD_SOUND(whistle, "whistle_98");
+    for (const double whineDbfs : {-55.0, -48.0, -44.0}) {
+        SCOPED_TRACE(testing::Message() << "whine at " << whineDbfs << " dBFS");
+        const std::vector<int32_t> room = withWhine(quiet, 3000.0, whineDbfs);
+        EXPECT_GE(highShare(analyse(room), 0.0, 20.0), 0.95) << "the whine does not lift by itself";
+
+        // Just above the whine: 3 dB over its reading, which lies between its
+        // level and 4 dB above it.
+        const double bar = measureRoom(room);
+        EXPECT_GE(bar, whineDbfs + roomMarginDb - 0.5);
+        EXPECT_LE(bar, whineDbfs + roomMarginDb + 4.5);
+
+        // At that bar the whine no longer counts, and the whistle over it
+        // still lifts to full and holds.
+        EXPECT_EQ(highShare(analyse(room, ToneRule{bar}), 0.0, 20.0), 0.0);
+        std::vector<BufferResult> results =
+            analyse(withWhine(whistle, 3000.0, whineDbfs), ToneRule{bar});
+        EXPECT_EQ(highShare(results, 0.0, 2.9), 0.0);
+        EXPECT_GE(highShare(results, 3.5, 15.0), 0.95);
+        EXPECT_EQ(results[static_cast<size_t>(8.0 / bufferSeconds)].level, maxLevel);
+    }
+}
+
+TEST(RoomMeasure, AWhistleDuringTheMeasureRaisesTheBarAboveItselfWithinTheRange) {
+    for (const char* name : {"whistle_94", "flute_101", "recorder_96"}) {
+        SCOPED_TRACE(name);
+        LOAD_SOUND(sound, name);
+        // From 5 s on the note is held: the player whistled while measuring.
+        const double bar = measureRoom(sound, static_cast<size_t>(5.0 / bufferSeconds));
+        EXPECT_GT(bar, -40.0);
+        EXPECT_LE(bar, quietestToneMaxDbfs);
+        EXPECT_EQ(highShare(analyse(sound, ToneRule{bar}), 3.5, 15.0), 0.0);
+    }
+    // A loud whistle: its line is above the range, which holds at -20 dBFS.
+    LOAD_SOUND(loud, "whistle_94");
+    for (int32_t& v : loud)
+        v *= 10;
+    EXPECT_EQ(measureRoom(loud, static_cast<size_t>(5.0 / bufferSeconds)), quietestToneMaxDbfs);
 }
