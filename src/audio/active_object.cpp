@@ -23,11 +23,17 @@ int ActiveObject::threadEntry(ActiveObject* object) {
     {
         std::unique_lock<std::mutex> guard(object->gateMutex);
         object->gateOpened.wait(guard, [object] { return object->gate != Gate::Held; });
-        if (object->gate == Gate::Cancelled)
+        if (object->gate == Gate::Cancelled) {
+            object->ended = true;
+            object->endedSignal.notify_all();
             return 0;
+        }
     }
     object->onThreadStart();
     object->threadMain();
+    std::lock_guard<std::mutex> guard(object->gateMutex);
+    object->ended = true;
+    object->endedSignal.notify_all();
     return 0;
 }
 
@@ -47,6 +53,24 @@ void ActiveObject::cancelIfHeld() {
             gate = Gate::Cancelled;
     }
     gateOpened.notify_all();
+}
+
+bool ActiveObject::stopWithin(std::chrono::milliseconds limit) {
+    dying.store(1);
+    cancelIfHeld();
+    wakeThread();
+    if (!thread.joinable() || std::this_thread::get_id() == threadId)
+        return true;
+    bool done;
+    {
+        std::unique_lock<std::mutex> guard(gateMutex);
+        done = endedSignal.wait_for(guard, limit, [this] { return ended; });
+    }
+    if (done)
+        thread.join();
+    else
+        thread.detach();
+    return done;
 }
 
 void ActiveObject::stop() {

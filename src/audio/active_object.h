@@ -3,6 +3,7 @@
 // virtual operation ever runs on a partly built object.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -20,6 +21,10 @@ public:
     // Asks the worker to end (dying, then wakeThread()) and waits for it.
     // Safe to call more than once, and after the worker ended by itself.
     void stop();
+    // The same, waiting at most `limit`: a worker that is showing a box, or
+    // is held up in a driver, is left to itself (detached) and false is
+    // returned. The object must then outlive the process: never delete it.
+    bool stopWithin(std::chrono::milliseconds limit);
 
     virtual void wakeThread() = 0;
 
@@ -42,4 +47,7 @@ private:
     std::mutex gateMutex;
     std::condition_variable gateOpened;
     Gate gate = Gate::Held;
+    // Set under gateMutex as the worker's last step.
+    bool ended = false;
+    std::condition_variable endedSignal;
 };

@@ -19,5 +19,9 @@ MicrophoneReadout microphoneReadout() {
     r.peakHz = manager->peakHz.load(std::memory_order_relaxed);
     r.available = manager->microphoneAvailable.load(std::memory_order_relaxed);
     r.tried = manager->microphoneTried.load(std::memory_order_relaxed);
+    r.peakDbfs = manager->peakDbfs.load(std::memory_order_relaxed);
+    r.clearTone = manager->clearTone.load(std::memory_order_relaxed);
+    r.hearsNothing = manager->hearsNothing.load(std::memory_order_relaxed);
+    r.switching = manager->switching.load(std::memory_order_relaxed);
     return r;
 }

@@ -17,5 +17,9 @@ struct MicrophoneReadout {
     float peakHz = 0.0f;  // frequency of the current buffer's peak
     bool available = false;
     bool tried = true; // false while the device is still being opened
+    float peakDbfs = -200.0f;  // the peak's loudness
+    bool clearTone = false;    // a clear tone, loud enough, at any pitch
+    bool hearsNothing = false; // nothing but zeros for about ten seconds
+    bool switching = false;    // a device the player chose is being opened
 };
 MicrophoneReadout microphoneReadout();

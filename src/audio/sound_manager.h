@@ -13,6 +13,7 @@
 #include "audio/capture_ring.h"
 #include "audio/fft.h"
 #include "audio/level_rule.h"
+#include "audio/room_measure.h"
 #include "audio/wave_format.h"
 #include "audio/wave_in_device.h"
 
@@ -38,6 +39,16 @@ public:
     void configureCapture();
     void applyCaptureSettings();
     bool startCapture();
+
+    // Main thread. Asks the worker to close the microphone and open the one
+    // called `name` (the default when empty) in its place, at its next
+    // wake-up. A failure shows no box: the display says so, and the name is
+    // looked for again as a lost device is.
+    void chooseMicrophone(const std::string& name);
+    // Main thread. Asks the worker to measure the room over its next
+    // roomMeasureBuffers buffers; roomMeasures counts up when it is done,
+    // with the sensitivity it asks for in roomSensitivityDbfs.
+    void measureRoom();
 
     bool formatChanged = false;
     MyAudio::WaveFormat format;
@@ -71,6 +82,27 @@ public:
     // Set by the worker, under `lock`, once the open device went away.
     bool deviceLost = false;
 
+    // The player's sensitivity: the quietest tone that counts, in dBFS
+    // (quietestToneMinDbfs to quietestToneMaxDbfs). The main thread stores,
+    // the worker loads it for each buffer.
+    std::atomic<float> quietestToneDbfs{static_cast<float>(quietestToneDefaultDbfs)};
+    // Published with peakHz: the peak's loudness in dBFS (ToneReading), and
+    // whether it was a clear tone loud enough to count, at any pitch.
+    std::atomic<float> peakDbfs{-200.0f};
+    std::atomic<bool> clearTone{false};
+    // True once the microphone has delivered nothing but zeros for about ten
+    // seconds (silentHintBuffers buffers in a row); false at the first sound.
+    std::atomic<bool> hearsNothing{false};
+    // True from chooseMicrophone until the worker has tried the device.
+    std::atomic<bool> switching{false};
+    // The room measures: true while one listens; counts those finished.
+    std::atomic<bool> measuringRoom{false};
+    std::atomic<uint32_t> roomMeasures{0};
+    std::atomic<float> roomSensitivityDbfs{static_cast<float>(quietestToneDefaultDbfs)};
+
+    // Buffers of nothing but zeros in a row before hearsNothing: ten seconds.
+    static constexpr int silentHintBuffers = 54;
+
 protected:
     void onThreadStart() override;
     void threadMain() override;
@@ -82,6 +114,33 @@ private:
     // away or stopped delivering, says so once on stderr, drops the level to
     // 0 and clears microphoneAvailable.
     void watchDevice();
+    // With `lock` held: the old device goes (its ring detached) and a device
+    // called `deviceName` opens, started, in its place. Throws what opening
+    // throws, with no device left open.
+    void replaceDevice();
+    // With `lock` held, once per wake-up: takes the main thread's requests.
+    void takeRequests();
+    // With `lock` held, once per wake-up: every few seconds, while the chosen
+    // device is not open, opens it again if a device of its name is listed
+    // and the old one can be let go without waiting for it.
+    void lookForDevice();
+    bool deviceListed() const;
+    void cancelRoomMeasure();
+
+    // The main thread's requests, under requestMutex.
+    std::mutex requestMutex;
+    bool switchRequested = false;
+    std::string requestedName;
+    bool roomRequested = false;
+
+    // Worker only, under `lock`.
+    RoomMeasure room;
+    int zeroBuffers = 0;
+    // The chosen device could not be opened, or went away: look for it.
+    bool deviceMissing = false;
+    int checksSinceLook = 0;
+    // The callback count when the device was lost.
+    uint64_t callbacksAtLoss = 0;
 
     // The device's callback count at the last check, and how many checks in
     // a row it has not moved. Worker only, under `lock`.

@@ -1,5 +1,7 @@
 #include "audio/sound_output.h"
 
+#include "audio/wave_in_device.h"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <algorithm>
@@ -10,6 +12,11 @@
 namespace {
 
 const char* const kEffectNames[] = {"slap", "drink", "bank"};
+
+// A volume of 0 to 128, the mixer's scale, scaled by a player's percentage.
+int scaled(int volume, int percent) {
+    return volume * percent / 100;
+}
 
 int effectIndex(const std::string& name) {
     for (int i = 0; i < 3; ++i)
@@ -60,7 +67,7 @@ SoundOutput* soundOutput = nullptr;
 SoundOutput::SoundOutput() : loaded(std::make_unique<Loaded>()) {
     // The mixer would initialise SDL's audio itself but never release it;
     // doing it here keeps the count right for the microphone side.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    if (MyAudio::acquireAudio()) {
         audioInitialised = true;
         device = Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS,
                                2048) == 0;
@@ -71,8 +78,24 @@ SoundOutput::SoundOutput() : loaded(std::make_unique<Loaded>()) {
         return;
     }
     // The buzz loops keep the first channels; effects take any of the rest.
-    Mix_AllocateChannels(kBuzzLoops + 6);
+    Mix_AllocateChannels(kBuzzLoops + kEffectChannels);
     Mix_ReserveChannels(kBuzzLoops);
+}
+
+void SoundOutput::setAmbienceVolume(int percent) {
+    ambiencePercent = std::clamp(percent, 0, 100);
+    if (device)
+        Mix_VolumeMusic(scaled(MIX_MAX_VOLUME, ambiencePercent));
+}
+
+void SoundOutput::setEffectsVolume(int percent) {
+    effectsPercent = std::clamp(percent, 0, 100);
+    if (!device)
+        return;
+    for (int i = kBuzzLoops; i < kBuzzLoops + kEffectChannels; ++i)
+        Mix_Volume(i, scaled(MIX_MAX_VOLUME, effectsPercent));
+    if (heardLoop >= 0)
+        Mix_Volume(heardLoop, scaled(heardVolume, effectsPercent));
 }
 
 SoundOutput::~SoundOutput() {
@@ -86,6 +109,7 @@ int32_t SoundOutput::playBackground(const char* path) {
     Mix_Music* music = Mix_LoadMUS(path);
     if (!music)
         return 1;
+    Mix_VolumeMusic(scaled(MIX_MAX_VOLUME, ambiencePercent));
     if (Mix_PlayMusic(music, -1) != 0) {
         Mix_FreeMusic(music);
         return 1;
@@ -136,7 +160,7 @@ void SoundOutput::setBuzz(float thrust, bool flying) {
     // Silent loops are paused, not mixed at volume 0.
     for (int i = 0; i < kBuzzLoops; ++i) {
         if (i == loop) {
-            Mix_Volume(i, volume);
+            Mix_Volume(i, scaled(volume, effectsPercent));
             Mix_Resume(i);
         } else if (i == heardLoop) {
             Mix_Volume(i, 0);
@@ -164,7 +188,7 @@ void SoundOutput::close() {
         device = false;
     }
     if (audioInitialised) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        MyAudio::releaseAudio();
         audioInitialised = false;
     }
 }

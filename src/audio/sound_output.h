@@ -36,9 +36,16 @@ public:
     void setBuzz(float thrust, bool flying);
 
     // Which buzz loop is heard (0 to 3) and how loud (0 to 128, the mixer's
-    // scale); -1 and 0 while silent.
+    // scale, before the effects' volume); -1 and 0 while silent.
     int buzzLoop() const { return heardLoop; }
     int buzzVolume() const { return heardVolume; }
+
+    // The player's volumes, 0 to 100 per cent (clamped): the ambience, and
+    // the effects with the buzz. They hold for sounds started later too.
+    void setAmbienceVolume(int percent);
+    void setEffectsVolume(int percent);
+    int ambienceVolume() const { return ambiencePercent; }
+    int effectsVolume() const { return effectsPercent; }
 
     // Stops every sound and closes the device; the destructor does the same.
     void close();
@@ -55,6 +62,7 @@ private:
 
     bool audioInitialised = false;
     static constexpr int kEffects = 3;
+    static constexpr int kEffectChannels = 6;
     // What the mixer has loaded: the ambience and the sound files
     // (sound_output.cpp keeps the mixer's types to itself).
     struct Loaded;
@@ -62,6 +70,8 @@ private:
     bool buzzStarted = false;
     int heardLoop = -1;
     int heardVolume = 0;
+    int ambiencePercent = 100;
+    int effectsPercent = 100;
 };
 
 // The game's sound output; made at start-up, deleted when the game ends.

@@ -5,6 +5,11 @@
 #include <SDL.h>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 
@@ -25,6 +30,38 @@ void releaseThreadState() {
     SDL_TLSCleanup();
 }
 
+namespace {
+
+// SDL counts its subsystems' users without a lock of its own.
+std::mutex audioUsers;
+std::atomic<int> pendingCloses{0};
+// How long closing may hold up its caller; a close that takes longer
+// finishes on its own thread.
+constexpr std::chrono::milliseconds closeWait{300};
+
+// The end of a close that may outlast its caller.
+struct CloseState {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+};
+
+} // namespace
+
+bool acquireAudio() {
+    std::lock_guard<std::mutex> guard(audioUsers);
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+void releaseAudio() {
+    std::lock_guard<std::mutex> guard(audioUsers);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+int closesPending() {
+    return pendingCloses.load();
+}
+
 std::string noSuchMicrophoneText(const std::string& name) {
     std::string text = "No microphone named \"" + name + "\"; found: ";
     std::vector<std::string> names = captureDeviceNames();
@@ -43,13 +80,15 @@ WaveInDevice::WaveInDevice(const WaveFormat& f) : format(f) {
 WaveInDevice::~WaveInDevice() {
     closeDevice();
     if (audioInitialised)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        releaseAudio();
 }
 
 void WaveInDevice::failOpen(uint32_t result, int error, const char* reason) {
     status = result;
-    std::fprintf(stderr, "Cannot open capture device: %s\n", reason);
-    std::fflush(stderr);
+    if (!quiet) {
+        std::fprintf(stderr, "Cannot open capture device: %s\n", reason);
+        std::fflush(stderr);
+    }
     throw MyUtils::Exception{static_cast<uint32_t>(error), "Cannot open device"};
 }
 
@@ -62,22 +101,15 @@ void WaveInDevice::open(AutoResetEvent& e) {
 
     errno = 0;
     if (!audioInitialised) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (!acquireAudio()) {
             int error = errno;
             failOpen(MMSYSERR_BADDEVICEID, error, SDL_GetError());
         }
         audioInitialised = true;
     }
 
-    if (!name.empty()) {
-        std::vector<std::string> names = captureDeviceNames();
-        if (std::find(names.begin(), names.end(), name) == names.end()) {
-            status = MMSYSERR_BADDEVICEID;
-            std::fprintf(stderr, "%s\n", noSuchMicrophoneText(name).c_str());
-            std::fflush(stderr);
-            throw MyUtils::Exception{static_cast<uint32_t>(ENODEV), noSuchMicrophone};
-        }
-    }
+    std::vector<std::string> names = captureDeviceNames();
+    const bool listed = name.empty() || std::find(names.begin(), names.end(), name) != names.end();
 
     SDL_AudioSpec want;
     SDL_zero(want);
@@ -90,6 +122,14 @@ void WaveInDevice::open(AutoResetEvent& e) {
     SDL_AudioSpec have;
     // No allowed changes: SDL converts to exactly this format for us.
     SDL_AudioDeviceID id = SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 1, &want, &have, 0);
+    if (id == 0 && !listed) {
+        status = MMSYSERR_BADDEVICEID;
+        if (!quiet) {
+            std::fprintf(stderr, "%s\n", noSuchMicrophoneText(name).c_str());
+            std::fflush(stderr);
+        }
+        throw MyUtils::Exception{static_cast<uint32_t>(ENODEV), noSuchMicrophone};
+    }
     if (id == 0) {
         int error = errno;
         failOpen(MMSYSERR_BADDEVICEID, error, SDL_GetError());
@@ -132,10 +172,40 @@ void WaveInDevice::reset() {
 void WaveInDevice::closeDevice() {
     if (!handle)
         return;
-    // Closing waits for a running callback, so nothing writes after this.
-    SDL_CloseAudioDevice(handle);
-    handle = 0;
+    // Pausing waits for a running callback, so nothing writes after this and
+    // the buffers can go back at once.
     reset();
+    const SDL_AudioDeviceID id = handle;
+    handle = 0;
+    // Closing waits for the driver's thread, which may be stuck in a read
+    // that never returns. It runs on a thread of its own, holding SDL's audio
+    // until it has finished, and is waited for only a short while.
+    if (!acquireAudio()) {
+        SDL_CloseAudioDevice(id);
+        return;
+    }
+    auto state = std::make_shared<CloseState>();
+    ++pendingCloses;
+    try {
+        std::thread([id, state] {
+            SDL_CloseAudioDevice(id);
+            releaseAudio();
+            --pendingCloses;
+            {
+                std::lock_guard<std::mutex> guard(state->mutex);
+                state->finished = true;
+            }
+            state->done.notify_all();
+            releaseThreadState();
+        }).detach();
+    } catch (const std::system_error&) {
+        --pendingCloses;
+        SDL_CloseAudioDevice(id);
+        releaseAudio();
+        return;
+    }
+    std::unique_lock<std::mutex> guard(state->mutex);
+    state->done.wait_for(guard, closeWait, [&state] { return state->finished; });
 }
 
 uint32_t WaveInDevice::prepare(WaveHeader& h) {

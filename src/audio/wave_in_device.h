@@ -40,6 +40,18 @@ std::vector<std::string> captureDeviceNames();
 // A thread that SDL did not start calls it before it ends, or that is lost.
 void releaseThreadState();
 
+// SDL's audio, counted: every user of it takes it and gives it back through
+// these, on any thread. The last give-back ends SDL's audio, which closes
+// every device still open and waits for their threads.
+bool acquireAudio();
+void releaseAudio();
+
+// Capture devices whose closing has not finished: a driver whose read
+// blocks (a pipe whose writer stopped) holds its thread, and closing waits
+// for that thread. Such a device keeps its hold on SDL's audio until it is
+// closed, so that nothing else waits for it.
+int closesPending();
+
 // `No microphone named "X"; found: "A", "B"`, without a line end.
 std::string noSuchMicrophoneText(const std::string& name);
 
@@ -53,8 +65,10 @@ public:
 
     // Opens the capture device called `name` (the default when empty),
     // paused. Throws MyUtils::Exception "Cannot open device" (code: errno) and
-    // writes SDL's reason to stderr. A name that no device has gives one line
-    // naming the devices found and the failure `noSuchMicrophone` instead.
+    // writes SDL's reason to stderr. A name that no device has, and that the
+    // driver does not take either (SDL's disk driver takes a file's path),
+    // gives one line naming the devices found and the failure
+    // `noSuchMicrophone` instead. With `quiet` set nothing is written.
     void open(AutoResetEvent& event);
     void start();
     void stop();
@@ -93,6 +107,8 @@ public:
     uint32_t status = MMSYSERR_BADDEVICEID;
     // The capture device to open; empty for the system's default.
     std::string name;
+    // Set for attempts that are repeated until they succeed.
+    bool quiet = false;
 
 private:
     [[noreturn]] void failOpen(uint32_t result, int error, const char* reason);
