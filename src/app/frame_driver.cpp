@@ -57,3 +57,10 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
     runScript("frame_started", nullptr);
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
 }
+
+FrameOutcome FrameDriver::runPausedFrame(const FrameInput& input) {
+    updateHud();
+    if (soundOutput)
+        soundOutput->setBuzz(0.0f, false);
+    return input.player.hasKeyboard && input.quit ? FrameOutcome::Quit : FrameOutcome::Continue;
+}

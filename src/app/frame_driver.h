@@ -35,6 +35,11 @@ public:
     // the insect's step, the camera, then the "frame_started" event.
     FrameOutcome runFrame(double dt, const FrameInput& input);
 
+    // A frame of a paused game: no game time passes and nothing moves or
+    // runs, but the display shows what is heard and the wings fall silent.
+    // Quit (Escape, Q) ends the game from here too.
+    FrameOutcome runPausedFrame(const FrameInput& input);
+
 private:
     // Raises a hot-key event when the guard allows it.
     bool hotKey(const HotKeyClock& now, const char* event, const char* file);

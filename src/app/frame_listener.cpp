@@ -1,9 +1,13 @@
 #include "app/frame_listener.h"
 
+#include "app/pause_menu.h"
+#include "app/player_camera.h"
 #include "audio/microphone_level.h"
 #include "player/player.h"
+#include "util/message_box.h"
 
 #include <OIS.h>
+#include <OgreCamera.h>
 #include <OgreRenderWindow.h>
 #include <OgreRoot.h>
 
@@ -74,10 +78,47 @@ bool closeRequested(Display* display, std::size_t handle, unsigned long deleteWi
     return requested;
 }
 
+// Set by trapError when a request was refused.
+bool refused = false;
+int trapError(Display*, XErrorEvent*) {
+    refused = true;
+    return 0;
+}
+
+// Asks for (or stops asking for) the window's button presses on the window's
+// own connection, while the input library has no mouse. Only one client may
+// ask at a time, and the input library's mouse, just closed on its own
+// connection, may not be gone from the server yet: false then, to try again.
+bool selectClicks(Display* display, std::size_t handle, bool on) {
+    if (!display || !handle)
+        return false;
+    const Window window = static_cast<Window>(handle);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return false;
+    const long mask = on ? attributes.your_event_mask | ButtonPressMask
+                         : attributes.your_event_mask & ~ButtonPressMask;
+    XSync(display, False);
+    refused = false;
+    int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(trapError);
+    XSelectInput(display, window, mask);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (!on) {
+        XEvent event;
+        while (XCheckWindowEvent(display, window, ButtonPressMask, &event)) {
+        }
+    }
+    return !refused;
+}
+
 } // namespace
 
-NBFrameListener::NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* w, PlayerCamera* camera)
-    : window(w), driver(camera) {
+NBFrameListener* NBFrameListener::current = nullptr;
+
+NBFrameListener::NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* w, PlayerCamera* c,
+                                 const std::string& settingsFile)
+    : window(w), driver(c), camera(c) {
     root.addFrameListener(this);
     OgreBites::WindowEventUtilities::addWindowEventListener(window, this);
     // The message pump only looks at windows it has been told about.
@@ -92,21 +133,80 @@ NBFrameListener::NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* w, Player
     waitUntilViewable(display, handle);
     windowHandle = handle;
     deleteWindowAtom = acceptCloseRequests(display, handle);
+    menu = std::make_unique<PauseMenu>(settingsFile, window);
+    createInput(true);
+    centreCursor();
+    current = this;
+    setBoxGrabRelease(&NBFrameListener::releaseForBox);
+}
+
+NBFrameListener::~NBFrameListener() {
+    if (current == this) {
+        setBoxGrabRelease(nullptr);
+        current = nullptr;
+    }
+}
+
+void NBFrameListener::applySettings() {
+    menu->applyRemembered();
+}
+
+void NBFrameListener::createInput(bool grab) {
     std::ostringstream text;
-    text << handle;
+    text << windowHandle;
     OIS::ParamList params;
     params.insert(std::make_pair(std::string("WINDOW"), text.str()));
+    if (!grab) {
+        params.insert(std::make_pair(std::string("x11_keyboard_grab"), std::string("false")));
+        params.insert(std::make_pair(std::string("x11_mouse_grab"), std::string("false")));
+        params.insert(std::make_pair(std::string("x11_mouse_hide"), std::string("false")));
+    }
     inputSystem = OIS::InputManager::createInputSystem(params);
-    keyboard = static_cast<OIS::Keyboard*>(inputSystem->createInputObject(OIS::OISKeyboard, false));
+    keyboard = static_cast<OIS::Keyboard*>(inputSystem->createInputObject(OIS::OISKeyboard, true));
+    keyboard->setEventCallback(this);
+    grabbed = grab;
+    if (!grab) {
+        // Clicks come from the window's own connection; see selectClicks.
+        clicksSelected = selectClicks(static_cast<Display*>(xDisplay), windowHandle, true);
+        return;
+    }
     mouse = static_cast<OIS::Mouse*>(inputSystem->createInputObject(OIS::OISMouse, false));
-
     // No resize event follows the window's creation on X11, so the mouse area
     // would stay at the input library's 50x50 default and the whole steering
     // range would be crossed in 50 pixels. Size it to the window now.
     const OIS::MouseState& state = mouse->getMouseState();
     state.width = static_cast<int>(window->getWidth());
     state.height = static_cast<int>(window->getHeight());
-    centreCursor();
+}
+
+void NBFrameListener::destroyInput() {
+    if (!inputSystem)
+        return;
+    if (mouse)
+        inputSystem->destroyInputObject(mouse);
+    if (keyboard)
+        inputSystem->destroyInputObject(keyboard);
+    mouse = nullptr;
+    keyboard = nullptr;
+    OIS::InputManager::destroyInputSystem(inputSystem);
+    inputSystem = nullptr;
+    if (clicksSelected)
+        selectClicks(static_cast<Display*>(xDisplay), windowHandle, false);
+    clicksSelected = false;
+    grabbed = false;
+}
+
+void NBFrameListener::releaseForBox() {
+    NBFrameListener* self = current;
+    if (!self || !self->grabbed)
+        return;
+    self->pause.set(PauseReason::Box, true);
+    try {
+        self->destroyInput();
+        self->createInput(false);
+    } catch (...) {
+        // Without devices the box is answerable all the same.
+    }
 }
 
 void NBFrameListener::centreCursor() {
@@ -172,9 +272,9 @@ flight::PlayerInput NBFrameListener::gatherInput(double frameSeconds) {
 FrameInput NBFrameListener::readControls(double frameSeconds) {
     FrameInput input;
     if (keyboard) {
-        keyboard->capture();
         input.clock = readHotKeyClock();
-        input.quit = keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q);
+        input.quit =
+            quitPressed || keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q);
         input.newGame = keyboard->isKeyDown(OIS::KC_F3);
         input.saveGame = keyboard->isKeyDown(OIS::KC_F5);
         input.loadGame = keyboard->isKeyDown(OIS::KC_F8);
@@ -183,10 +283,134 @@ FrameInput NBFrameListener::readControls(double frameSeconds) {
             if (keyboard->isKeyDown(bodyKeys[variant]))
                 input.body = variant;
     }
-    if (mouse)
-        mouse->capture();
+    quitPressed = false;
     input.player = gatherInput(frameSeconds);
     return input;
+}
+
+bool NBFrameListener::keyPressed(const OIS::KeyEvent& event) {
+    switch (event.key) {
+    case OIS::KC_P:
+        togglePause = true;
+        break;
+    case OIS::KC_F11:
+        toggleFullScreen = true;
+        break;
+    case OIS::KC_ESCAPE:
+    case OIS::KC_Q:
+        quitPressed = true;
+        break;
+    case OIS::KC_RETURN:
+        if (keyboard && keyboard->isModifierDown(OIS::Keyboard::Alt)) {
+            toggleFullScreen = true;
+            break;
+        }
+        [[fallthrough]];
+    default:
+        if (pause.showsPauseScreen() && menuKeyCount < menuKeys.size())
+            menuKeys[menuKeyCount++] = event.key;
+        break;
+    }
+    return true;
+}
+
+bool NBFrameListener::hasFocus() const {
+    Display* display = static_cast<Display*>(xDisplay);
+    if (!display || !windowHandle)
+        return true;
+    const Window self = static_cast<Window>(windowHandle);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == self)
+        return true;
+    if (focus != PointerRoot && focus != DefaultRootWindow(display))
+        return false;
+    // Keys go to the window under the pointer.
+    Window rootWindow, child;
+    int rootX, rootY, x, y;
+    unsigned int buttons;
+    return XQueryPointer(display, self, &rootWindow, &child, &rootX, &rootY, &x, &y, &buttons) &&
+           x >= 0 && y >= 0 && x < int(window->getWidth()) && y < int(window->getHeight());
+}
+
+void NBFrameListener::readFocus() {
+    Display* display = static_cast<Display*>(xDisplay);
+    if (!display || !windowHandle)
+        return;
+    bool changed = false;
+    XEvent event;
+    while (XCheckWindowEvent(display, static_cast<Window>(windowHandle), FocusChangeMask, &event)) {
+        // A grab taken or let go (ours too) moves no focus.
+        if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab ||
+            event.xfocus.detail == NotifyInferior)
+            continue;
+        changed = true;
+    }
+    if (changed)
+        pause.set(PauseReason::FocusLost, menu->pauseOnFocusLoss() && !hasFocus());
+}
+
+void NBFrameListener::followPause() {
+    const bool play = !pause.paused();
+    if (play != grabbed) {
+        destroyInput();
+        createInput(play);
+        if (play)
+            centreCursor();
+    } else if (!play && !clicksSelected) {
+        clicksSelected = selectClicks(static_cast<Display*>(xDisplay), windowHandle, true);
+    }
+    const bool screen = pause.showsPauseScreen();
+    if (screen != pauseScreenShown) {
+        pauseScreenShown = screen;
+        if (screen)
+            menu->open();
+        else
+            menu->close();
+        menuKeyCount = clickCount = 0;
+    }
+}
+
+void NBFrameListener::readClicks() {
+    Display* display = static_cast<Display*>(xDisplay);
+    if (!display || !clicksSelected)
+        return;
+    XEvent event;
+    while (XCheckWindowEvent(display, static_cast<Window>(windowHandle), ButtonPressMask, &event))
+        if (event.xbutton.button == Button1 && clickCount < clicks.size())
+            clicks[clickCount++] = {event.xbutton.x, event.xbutton.y};
+}
+
+void NBFrameListener::handleMenuInput() {
+    bool resume = false;
+    if (pauseScreenShown) {
+        for (std::size_t i = 0; i < menuKeyCount; ++i)
+            resume = menu->key(menuKeys[i]) == PauseMenu::Request::Resume || resume;
+        for (std::size_t i = 0; i < clickCount; ++i)
+            resume = menu->click(clicks[i][0], clicks[i][1], int(window->getWidth()),
+                                 int(window->getHeight())) == PauseMenu::Request::Resume ||
+                     resume;
+    }
+    menuKeyCount = clickCount = 0;
+    if (resume) {
+        pause.set(PauseReason::Player, false);
+        pause.set(PauseReason::FocusLost, false);
+    }
+}
+
+FrameOutcome NBFrameListener::pausedFrame() {
+    readClicks();
+    handleMenuInput();
+    if (pauseScreenShown)
+        menu->update();
+    FrameInput input;
+    input.player.hasKeyboard = keyboard != nullptr;
+    input.quit =
+        quitPressed ||
+        (keyboard && (keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q)));
+    quitPressed = false;
+    return driver.runPausedFrame(input);
 }
 
 bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
@@ -194,11 +418,29 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     // or window event arrives.
     if (running && closeRequested(static_cast<Display*>(xDisplay), windowHandle, deleteWindowAtom))
         windowClosed(window);
+    readFocus();
     OgreBites::WindowEventUtilities::messagePump();
     if (!running)
         return false;
 
-    switch (driver.runFrame(evt.timeSinceLastFrame, readControls(evt.timeSinceLastFrame))) {
+    if (keyboard)
+        keyboard->capture();
+    if (mouse)
+        mouse->capture();
+    if (togglePause)
+        pause.togglePlayer();
+    if (toggleFullScreen)
+        menu->toggleFullScreen();
+    togglePause = toggleFullScreen = false;
+    // A box shown by another thread waits for this frame to let go.
+    pause.set(PauseReason::Box, boxesShowing() > 0);
+    followPause();
+
+    const FrameOutcome outcome =
+        pause.paused()
+            ? pausedFrame()
+            : driver.runFrame(evt.timeSinceLastFrame, readControls(evt.timeSinceLastFrame));
+    switch (outcome) {
     case FrameOutcome::TriggersStop:
         return false;
     case FrameOutcome::Quit:
@@ -219,20 +461,16 @@ void NBFrameListener::windowResized(Ogre::RenderWindow* rw) {
         state.width = static_cast<int>(width);
         state.height = static_cast<int>(height);
     }
+    // Full screen and back: the picture keeps its proportions.
+    if (camera && height > 0)
+        camera->getCamera()->setAspectRatio(Ogre::Real(width) / Ogre::Real(height));
 }
 
 void NBFrameListener::windowClosed(Ogre::RenderWindow*) {
     running = false;
     if (!inputSystem)
         return;
-    if (mouse)
-        inputSystem->destroyInputObject(mouse);
-    if (keyboard)
-        inputSystem->destroyInputObject(keyboard);
-    mouse = nullptr;
-    keyboard = nullptr;
-    OIS::InputManager::destroyInputSystem(inputSystem);
-    inputSystem = nullptr;
+    destroyInput();
     std::printf("Input manager destroyed\n");
     std::fflush(stdout);
 }

@@ -5,31 +5,70 @@
 #include <OgreFrameListener.h>
 
 #include "app/frame_driver.h"
+#include "app/pause_state.h"
 #include "player/flight.h"
 #include "player/held_climb.h"
 
+#include <OISKeyboard.h>
+
+#include <array>
 #include <cstddef>
+#include <memory>
+#include <string>
 
 namespace OIS {
 class InputManager;
 class Mouse;
-class Keyboard;
 } // namespace OIS
+class PauseMenu;
 
-class NBFrameListener : public Ogre::FrameListener, public OgreBites::WindowEventListener {
+class NBFrameListener : public Ogre::FrameListener,
+                        public OgreBites::WindowEventListener,
+                        public OIS::KeyListener {
 public:
     // Listens to root's frames and the window's events, reads the window's
-    // devices and moves camera along with the insect.
-    NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* window, PlayerCamera* camera);
+    // devices and moves camera along with the insect. The pause screen keeps
+    // its settings in settingsFile.
+    NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* window, PlayerCamera* camera,
+                    const std::string& settingsFile);
+    ~NBFrameListener() override;
 
     bool frameStarted(const Ogre::FrameEvent& evt) override;
     void windowResized(Ogre::RenderWindow* rw) override;
     void windowClosed(Ogre::RenderWindow* rw) override;
 
+    // The keyboard is buffered: P, F11, Alt+Enter, Escape and the pause
+    // screen's keys are taken as they are pressed, however short the press.
+    bool keyPressed(const OIS::KeyEvent& event) override;
+    bool keyReleased(const OIS::KeyEvent&) override { return true; }
+
     OIS::Mouse* getMouse() const { return mouse; }
     OIS::Keyboard* getKeyboard() const { return keyboard; }
 
+    // Start-up, once the sound is started: the remembered settings.
+    void applySettings();
+
+    // Why the game stands still. A reason set or cleared from outside (a
+    // console, say) takes effect at the next frame.
+    PauseState& pauseState() { return pause; }
+
 private:
+    // Makes the input devices: grabbing the keyboard and pointer (with the
+    // cursor hidden) for play, or letting them go, without a mouse of the
+    // input library, whose start would pull the pointer into the window.
+    void createInput(bool grab);
+    void destroyInput();
+    // Lets go of the grab at once: a message box is about to show.
+    static void releaseForBox();
+    // Takes the window's focus changes before the message pump eats them.
+    void readFocus();
+    bool hasFocus() const;
+    // Brings the devices and the pause screen in line with the pause state.
+    void followPause();
+    // Clicks on the paused window, read from the window's own connection.
+    void readClicks();
+    void handleMenuInput();
+    FrameOutcome pausedFrame();
     // Captures the devices and reads this frame's controls.
     FrameInput readControls(double frameSeconds);
     // The one record of this frame's controls for the player's step; the
@@ -50,4 +89,18 @@ private:
     bool running = true;
     FrameDriver driver;
     HeldClimb heldClimb;
+    PlayerCamera* camera;
+
+    PauseState pause;
+    bool grabbed = false;
+    bool clicksSelected = false;
+    bool pauseScreenShown = false;
+    std::unique_ptr<PauseMenu> menu;
+    // Taken from key presses during a capture, acted on after it.
+    bool togglePause = false, toggleFullScreen = false, quitPressed = false;
+    std::array<int, 16> menuKeys{};
+    std::size_t menuKeyCount = 0;
+    std::array<std::array<int, 2>, 8> clicks{};
+    std::size_t clickCount = 0;
+    static NBFrameListener* current;
 };

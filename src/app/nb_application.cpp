@@ -20,6 +20,7 @@
 #include <Ogre.h>
 #include <Overlay/OgreOverlaySystem.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -98,10 +99,13 @@ bool NBApplication::setup() {
     if (!configureRendering())
         return false;
     createWindowAndScene();
-    new NBFrameListener(*root, window, camera.get()); // kept for the whole run
+    // Kept for the whole run.
+    listener =
+        new NBFrameListener(*root, window, camera.get(), settings::settingsFile(resourcePath));
     createPlayerAndDisplay();
     startMicrophone();
     startAmbience();
+    listener->applySettings();
     return true;
 }
 
@@ -202,10 +206,16 @@ void buildScene(Ogre::SceneManager* scene) {
 }
 
 // The worker is stopped and joined before the microphone closes, so the game
-// ends cleanly instead of with a thread still analysing a closed device.
+// ends cleanly instead of with a thread still analysing a closed device. A
+// worker that does not end at once (it shows a box nobody answered, or a
+// driver holds it) is left to the end of the process with its manager, so
+// that quitting never waits for it.
 void stopSound() {
     microphoneLevelSource = nullptr;
-    delete soundManager;
+    if (soundManager && !soundManager->stopWithin(std::chrono::milliseconds(400)))
+        std::fprintf(stderr, "The sound worker is busy (a box is up?); not waiting for it\n");
+    else
+        delete soundManager;
     soundManager = nullptr;
     delete soundOutput;
     soundOutput = nullptr;

@@ -8,6 +8,7 @@ namespace Ogre {
 class OverlaySystem;
 class RenderWindow;
 } // namespace Ogre
+class NBFrameListener;
 class PlayerCamera;
 
 class NBApplication {
@@ -40,6 +41,7 @@ private:
     Ogre::RenderWindow* window = nullptr; // the engine root owns it
     std::unique_ptr<Ogre::OverlaySystem> overlays;
     std::unique_ptr<PlayerCamera> camera;
+    NBFrameListener* listener = nullptr; // the engine root holds it
 };
 
 // The entry function's body: returns the program's exit status.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -142,6 +143,45 @@ namespace settings {
 
 std::string settingsFile(const std::string& resourcePath) {
     return resourcePath + "nightbite.cfg";
+}
+
+std::optional<int> readNumber(const std::string& path, const std::string& key, int lo, int hi) {
+    std::optional<std::string> text = read(path, key);
+    if (!text || text->empty())
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text->c_str(), &end, 10);
+    if (errno || *end || value < lo || value > hi)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::optional<bool> readFlag(const std::string& path, const std::string& key) {
+    std::optional<std::string> text = read(path, key);
+    if (!text)
+        return std::nullopt;
+    for (const char* yes : {"yes", "on", "true", "1"})
+        if (*text == yes)
+            return true;
+    for (const char* no : {"no", "off", "false", "0"})
+        if (*text == no)
+            return false;
+    return std::nullopt;
+}
+
+PlayerSettings readPlayerSettings(const std::string& path) {
+    PlayerSettings s;
+    s.sensitivity = readNumber(path, sensitivityKey, -60, -20).value_or(-60);
+    s.ambienceVolume = readNumber(path, ambienceVolumeKey, 0, 100).value_or(100);
+    s.effectsVolume = readNumber(path, effectsVolumeKey, 0, 100).value_or(100);
+    s.fullScreen = readFlag(path, fullScreenKey);
+    s.pauseOnFocusLoss = readFlag(path, pauseOnFocusLossKey).value_or(true);
+    return s;
+}
+
+const char* flagText(bool on) {
+    return on ? "yes" : "no";
 }
 
 } // namespace settings

@@ -30,4 +30,28 @@ bool write(const std::string& path, const std::string& key, const std::string& v
 std::string settingsFile(const std::string& resourcePath);
 constexpr const char* microphoneKey = "microphone";
 
+// The pause screen's settings. A value that is missing, unreadable or out of
+// its range reads as the default.
+constexpr const char* sensitivityKey = "sensitivity";              // dBFS, -60 to -20
+constexpr const char* ambienceVolumeKey = "ambience_volume";       // per cent, 0 to 100
+constexpr const char* effectsVolumeKey = "effects_volume";         // per cent, 0 to 100
+constexpr const char* fullScreenKey = "full_screen";               // yes or no
+constexpr const char* pauseOnFocusLossKey = "pause_on_focus_loss"; // yes or no
+
+struct PlayerSettings {
+    double sensitivity = -60.0;
+    int ambienceVolume = 100;
+    int effectsVolume = 100;
+    // Missing: the rendering configuration's choice stands.
+    std::optional<bool> fullScreen;
+    bool pauseOnFocusLoss = true;
+};
+
+// A whole number within lo..hi; nothing for anything else.
+std::optional<int> readNumber(const std::string& path, const std::string& key, int lo, int hi);
+// "yes"/"no" (also "on"/"off", "true"/"false", "1"/"0"); nothing for anything else.
+std::optional<bool> readFlag(const std::string& path, const std::string& key);
+PlayerSettings readPlayerSettings(const std::string& path);
+const char* flagText(bool on);
+
 } // namespace settings

@@ -52,6 +52,9 @@ Hud::Hud() {
     hearingLamp = panel(overlays, "Nightbite_new/Hearing/Lamp");
     frequency = overlays.getOverlayElement("Nightbite_new/Hearing/Frequency");
     noMicrophone = overlays.getOverlayElement("Nightbite_new/NoMicrophone");
+    noMicrophoneText = overlays.hasOverlayElement("Nightbite_new/NoMicrophone/Text")
+                           ? overlays.getOverlayElement("Nightbite_new/NoMicrophone/Text")
+                           : nullptr;
     statusPanel = overlays.getOverlayElement("Nightbite_new/Status");
     statusText = overlays.getOverlayElement("Nightbite_new/Status/Text");
     messagePanel = overlays.getOverlayElement("Nightbite_new/Message");
@@ -103,11 +106,28 @@ void Hud::update(const HudValues& values) {
     if (values.hearing && std::isfinite(values.peakHz))
         std::snprintf(hz, sizeof hz, "%.0f Hz", static_cast<double>(values.peakHz));
     frequency->setCaption(hz);
-    if (values.microphoneAvailable || !values.microphoneTried)
-        noMicrophone->hide();
-    else
-        noMicrophone->show();
+    updateMicrophoneLine(values);
     updateScriptText();
+}
+
+void Hud::updateMicrophoneLine(const HudValues& values) {
+    // 0: no line, 1: no microphone, 2: a microphone that hears nothing.
+    int line = 0;
+    if (!values.microphoneAvailable && values.microphoneTried)
+        line = 1;
+    else if (values.microphoneAvailable && values.microphoneHearsNothing && noMicrophoneText)
+        line = 2;
+    if (line == shownMicrophoneLine)
+        return;
+    shownMicrophoneLine = line;
+    if (noMicrophoneText)
+        noMicrophoneText->setCaption(line == 2
+                                         ? "The microphone hears nothing: is it muted?"
+                                         : "No microphone: hold the left mouse button to climb");
+    if (line)
+        noMicrophone->show();
+    else
+        noMicrophone->hide();
 }
 
 void Hud::updateScriptText() {
@@ -149,5 +169,6 @@ void updateHud() {
     values.peakHz = heard.peakHz;
     values.microphoneTried = heard.tried;
     values.microphoneAvailable = heard.available;
+    values.microphoneHearsNothing = heard.hearsNothing;
     hud->update(values);
 }

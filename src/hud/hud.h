@@ -23,6 +23,9 @@ struct HudValues {
     float peakHz = 0;                             // shown while hearing
     bool microphoneTried = true;     // false while the device is being opened
     bool microphoneAvailable = false; // with tried: no "No microphone" line
+    // An open microphone that has delivered only zeros for a while: the same
+    // line asks whether it is muted.
+    bool microphoneHearsNothing = false;
 };
 
 class Hud {
@@ -40,6 +43,9 @@ public:
 private:
     // Recaptions the scripts' texts when they have changed.
     void updateScriptText();
+    // The line about the microphone: none, none there, or one that hears
+    // nothing; recaptioned only when that changes.
+    void updateMicrophoneLine(const HudValues& values);
 
     Ogre::Overlay* overlay;
     Ogre::OverlayElement* xReadout;
@@ -53,6 +59,8 @@ private:
     Ogre::PanelOverlayElement* hearingLamp;
     Ogre::OverlayElement* frequency;
     Ogre::OverlayElement* noMicrophone;
+    Ogre::OverlayElement* noMicrophoneText; // null in a display without it
+    int shownMicrophoneLine = -1;
     Ogre::OverlayElement* statusPanel;
     Ogre::OverlayElement* statusText;
     Ogre::OverlayElement* messagePanel;

@@ -138,6 +138,8 @@ void writeHearingLamp(const std::string& outDir) {
 void writeHudTextures(const std::string& outDir) {
     // The read-outs' backing: plain dark, 40 % opaque.
     Picture(4, 4, {0, 0, 0, 0.4f}).save(outDir + "/hud_backdrop.dds");
+    // Plain white, for the pause screen's materials to colour.
+    Picture(4, 4, {1, 1, 1, 1}).save(outDir + "/hud_white.dds");
     writeGunSight(outDir);
     writeMeterFrame(outDir + "/blood_meter_frame.dds", 4);
     writeBloodBar(outDir);
