@@ -2,6 +2,7 @@
 // compiling once, args, the three error messages, and a bounded stack.
 #include "script/script_host.h"
 #include "script/script_require.h"
+#include "script/script_watch.h"
 #include "support/headless.h"
 #include "util/globals.h"
 
@@ -266,11 +267,19 @@ TEST_F(ScriptHostTest, RequireRunsAModuleOnceAndKeepsItsResult) {
     for (const auto& c : cases)
         EXPECT_EQ(show(c.expression), c.shown) << c.expression;
 
-    // A changed script runs afresh once its module is forgotten, not before.
+    // A changed script runs afresh once its module is forgotten, not before,
+    // as a script taken in while the game runs is; a removed one is gone.
     registerScript("counter", "return {n = 'new'}", 18);
     EXPECT_EQ(show("require('counter').n"), "1");
-    forgetRequiredModule(scriptState, "counter");
-    EXPECT_EQ(show("require('counter').n"), "\"new\"");
+    const auto apply = [&](ScriptChangeKind kind, const char* text) {
+        return captureStderr([&] { applyScriptChange({"counter", kind, text}); });
+    };
+    EXPECT_EQ(apply(ScriptChangeKind::Changed, "return {n = 'newer'}"),
+              "Reloaded script counter\n");
+    EXPECT_EQ(show("require('counter').n"), "\"newer\"");
+    EXPECT_EQ(apply(ScriptChangeKind::Removed, ""), "Removed script counter\n");
+    EXPECT_EQ(show("require 'counter'"),
+              here + "module 'counter' not found: Resources/Scripts holds no script counter.lua\n");
 }
 
 TEST(ScriptHostBeforeStart, RaisingAnEventBeforeTheHostStartsReportsNotFound) {
