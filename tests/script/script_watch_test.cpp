@@ -11,9 +11,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 enum class Op { Write, Open, Close, Rename, Remove, Symlink, Link, Mkdir, Poll };
 
-// Write a (text b); Open a and write b, leaving it open; Close a after
+// Write a (text b); Open a and write b, leaving it open; Close it after
 // writing b; Rename a to b; Remove a; Symlink or Link b to a; Mkdir a; Poll
 // at time and expect b. Paths are the folder's; "../" leads out of it.
 struct Step {
@@ -73,45 +73,33 @@ public:
         watcher_ = std::make_unique<ScriptWatcher>((root_ / "Scripts").string());
     }
     ~WatchedFolder() {
-        for (auto& [path, fd] : open_)
-            close(fd);
+        if (fd_ >= 0)
+            close(fd_);
         fs::remove_all(root_);
     }
 
     std::string run(const Step& s) {
         const fs::path a = root_ / "Scripts" / s.a, b = root_ / "Scripts" / s.b;
-        switch (s.op) {
-        case Op::Write:
+        if (s.op == Op::Write)
             write(a, s.b);
-            break;
-        case Op::Open:
-            open_[s.a] = open(a.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            EXPECT_EQ(::write(open_[s.a], s.b.data(), s.b.size()), ssize_t(s.b.size()));
-            break;
-        case Op::Close:
-            EXPECT_EQ(::write(open_[s.a], s.b.data(), s.b.size()), ssize_t(s.b.size()));
-            close(open_[s.a]);
-            open_.erase(s.a);
-            break;
-        case Op::Rename:
-            fs::rename(a, b);
-            break;
-        case Op::Remove:
-            fs::remove(a);
-            break;
-        case Op::Symlink:
-            fs::create_symlink(a, b);
-            break;
-        case Op::Link:
-            fs::create_hard_link(a, b);
-            break;
-        case Op::Mkdir:
-            fs::create_directory(a);
-            break;
-        case Op::Poll:
-            return pollAndApply(s.time);
+        if (s.op == Op::Open)
+            fd_ = open(a.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (s.op == Op::Open || s.op == Op::Close) {
+            EXPECT_EQ(::write(fd_, s.b.data(), s.b.size()), ssize_t(s.b.size()));
         }
-        return {};
+        if (s.op == Op::Close)
+            close(std::exchange(fd_, -1));
+        if (s.op == Op::Rename)
+            fs::rename(a, b);
+        if (s.op == Op::Remove)
+            fs::remove(a);
+        if (s.op == Op::Symlink)
+            fs::create_symlink(a, b);
+        if (s.op == Op::Link)
+            fs::create_hard_link(a, b);
+        if (s.op == Op::Mkdir)
+            fs::create_directory(a);
+        return s.op == Op::Poll ? pollAndApply(s.time) : "";
     }
 
 private:
@@ -132,7 +120,7 @@ private:
 
     fs::path root_;
     std::set<std::string> registered_;
-    std::map<std::string, int> open_;
+    int fd_ = -1; // a file left open for writing
     std::unique_ptr<ScriptWatcher> watcher_;
 };
 
