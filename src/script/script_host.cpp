@@ -3,6 +3,7 @@
 #include "script/lua_patterns.h"
 #include "script/script_api.h"
 #include "script/script_limits.h"
+#include "script/script_require.h"
 #include "util/globals.h"
 
 #include <lua.hpp>
@@ -24,8 +25,6 @@ struct Script {
 };
 
 Script* scripts[kScriptSlots];
-
-const char* const kScriptFolder = "Resources/Scripts";
 
 int findScript(const char* name) {
     for (int i = 0; i < kScriptSlots; ++i)
@@ -78,6 +77,7 @@ lua_State* createLuaState() {
     openLibrary(L, luaopen_string, LUA_STRLIBNAME);
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
     installLimitedPatterns(L);
+    installRequire(L);
     registerScriptFunctions(L, scriptFunctionTables);
     lua_pushstring(L, "game");
     lua_newtable(L);
@@ -198,6 +198,11 @@ void runScript(const char* name, ...) {
 int scriptCount() {
     return static_cast<int>(std::count_if(std::begin(scripts), std::end(scripts),
                                           [](Script* s) { return s != nullptr; }));
+}
+
+const std::string* registeredScriptText(const char* name) {
+    const int slot = findScript(name);
+    return slot < 0 ? nullptr : &scripts[slot]->text;
 }
 
 bool scriptIsCompiled(const char* name) {

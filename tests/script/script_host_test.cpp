@@ -1,6 +1,8 @@
 // The script host through a real Lua state: loading the script folder,
 // compiling once, args, the three error messages, and a bounded stack.
 #include "script/script_host.h"
+#include "script/script_require.h"
+#include "script/script_watch.h"
 #include "support/headless.h"
 #include "util/globals.h"
 
@@ -210,6 +212,74 @@ TEST_F(ScriptHostTest, AScriptMayRemoveItselfWhileRunning) {
     const std::string text = "remove_self(); error('after')";
     registerScript("self", text.c_str(), text.size());
     EXPECT_EQ(raise("self"), "error running script self: [string \"line\"]:1: after\n");
+}
+
+// require: a module of the script folder runs once and its result is kept; a
+// failing or refused module is an error of the requiring script, and a
+// module that failed is tried again at the next require.
+TEST_F(ScriptHostTest, RequireRunsAModuleOnceAndKeepsItsResult) {
+    std::string beyondTheLimit = "return 'head' --";
+    beyondTheLimit += std::string(kMaxScriptBytes - beyondTheLimit.size(), 'a');
+    beyondTheLimit += "\nerror('read past the limit')";
+    startScripts({{"counter", "loads = (loads or 0) + 1 return {n = loads, name = ...}"},
+                  {"plain", "plain_ran = true"},
+                  {"falsy", "falsy_runs = (falsy_runs or 0) + 1 return false"},
+                  {"loop_a", "return require 'loop_b'"},
+                  {"loop_b", "return require 'loop_a'"},
+                  {"broken", "x = = 1"},
+                  {"once", "if not game.failed then game.failed = true error('first') end "
+                           "return 'second'"},
+                  {"long", beyondTheLimit},
+                  {"a..b", "return 'dots'"}});
+    const std::string error = "error: error running script __test: ";
+    const std::string here = error + "[string \"line\"]:1: ";
+    const std::string refused = "' refused: modules are the scripts of Resources/Scripts itself, "
+                                "named without folders\n";
+    const struct {
+        std::string expression, shown;
+    } cases[] = {
+        {"require('counter').n", "1"},
+        {"require('counter').n + loads", "2"},
+        {"require('counter').name", "\"counter\""},
+        {"require 'plain'", "true"},
+        {"plain_ran", "true"},
+        {"require('falsy') or falsy_runs", "1"},
+        {"require('falsy') or falsy_runs", "2"},
+        {"require 'long'", "\"head\""},
+        {"require 'missing'",
+         here + "module 'missing' not found: Resources/Scripts holds no script missing.lua\n"},
+        {"require 'broken'", here + "error loading module 'broken': "
+                                    "Resources/Scripts/broken.lua:1: unexpected symbol near '='\n"},
+        {"require 'once'", error + "Resources/Scripts/once.lua:1: first\n"},
+        {"require 'once'", "\"second\""},
+        {"require 'loop_a'", error + "Resources/Scripts/loop_b.lua:1: loop of require calls: "
+                                     "module 'loop_a' is still being loaded\n"},
+        {"require 'loop_b'", error + "Resources/Scripts/loop_a.lua:1: loop of require calls: "
+                                     "module 'loop_b' is still being loaded\n"},
+        {"require 'a/b'", here + "module name 'a/b" + refused},
+        {"require '../counter'", here + "module name '../counter" + refused},
+        {"require 'a\\\\b'", here + "module name 'a\\b" + refused},
+        {"require 'a..b'", here + "module name 'a..b' refused: it holds \"..\"\n"},
+        {"require ''", here + "module name '' refused: it is empty\n"},
+        {"require 'counter\\0'", here + "module name 'counter' refused: it holds a zero byte\n"},
+        {"require()", here + "bad argument #1 to 'require' (string expected, got no value)\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(show(c.expression), c.shown) << c.expression;
+
+    // A changed script runs afresh once its module is forgotten, not before,
+    // as a script taken in while the game runs is; a removed one is gone.
+    registerScript("counter", "return {n = 'new'}", 18);
+    EXPECT_EQ(show("require('counter').n"), "1");
+    const auto apply = [&](ScriptChangeKind kind, const char* text) {
+        return captureStderr([&] { applyScriptChange({"counter", kind, text}); });
+    };
+    EXPECT_EQ(apply(ScriptChangeKind::Changed, "return {n = 'newer'}"),
+              "Reloaded script counter\n");
+    EXPECT_EQ(show("require('counter').n"), "\"newer\"");
+    EXPECT_EQ(apply(ScriptChangeKind::Removed, ""), "Removed script counter\n");
+    EXPECT_EQ(show("require 'counter'"),
+              here + "module 'counter' not found: Resources/Scripts holds no script counter.lua\n");
 }
 
 TEST(ScriptHostBeforeStart, RaisingAnEventBeforeTheHostStartsReportsNotFound) {

@@ -190,4 +190,31 @@ TEST_F(ScriptLimitsTest, RunawayMemoryIsAScriptErrorUnderTheCap) {
     EXPECT_EQ(show("frames"), "2");
 }
 
+// A module runs inside the event that requires it: it shares the event's
+// clock and the scripts' memory, and a module stopped by either is not kept.
+TEST_F(ScriptLimitsTest, ModulesRunUnderTheLimitsOfTheRequiringEvent) {
+    startScripts({{"endless", "while true do end"},
+                  {"hoard", "local hoard = {} for i = 1, 1e8 do hoard[i] = {i} end"},
+                  {"uses_endless", "require 'endless'"},
+                  {"uses_hoard", "require 'hoard'"}});
+    const struct {
+        const char* script;
+        double seconds;
+        std::size_t bytes;
+        std::string errors;
+    } cases[] = {
+        {"uses_endless", 0.5, kDefaultScriptBytes,
+         "error running script uses_endless: Resources/Scripts/endless.lua:1: "
+         "script stopped: it ran longer than the time limit of 0.5 seconds\n"},
+        // Time enough that only the memory can stop it, even on a loaded machine.
+        {"uses_hoard", 600, std::size_t(32) << 20,
+         "error running script uses_hoard: not enough memory\n"},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto& c : cases) {
+            Limits limits(c.seconds, c.bytes);
+            EXPECT_EQ(raise(c.script), c.errors) << c.script << ", round " << round;
+        }
+}
+
 } // namespace
