@@ -1,5 +1,6 @@
 #include "app/frame_listener.h"
 
+#include "app/quit_signals.h"
 #include "audio/microphone_level.h"
 #include "player/player.h"
 
@@ -207,6 +208,8 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     case FrameOutcome::Continue:
         break;
     }
+    if (quitSignalled())
+        running = false;
     return running;
 }
 
