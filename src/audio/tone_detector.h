@@ -25,7 +25,7 @@ constexpr int32_t toneFloorReach = 64;
 // Power ratio of the peak to that floor: 20 dB. In white noise the strongest
 // of 2047 bins stands about 12 dB above the median, and 20 dB is reached by
 // chance about once in 10^27 buffers; a tone 15 dB above broadband room noise
-// stands 40 dB or more above it.
+// stands about 31 dB or more above it.
 constexpr double toneClearness = 100.0;
 // The quietest tone that counts, in sample units of 16-bit input: about
 // -60 dBFS. Keeps faint electrical whines and the rounding of near-silence

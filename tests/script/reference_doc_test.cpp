@@ -9,6 +9,7 @@
 #include <lua.hpp>
 
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -76,6 +77,18 @@ TEST(ScriptingReference, DocumentsExactlyTheRegisteredFunctions) {
     for (const std::string& name : documented)
         EXPECT_TRUE(registeredSet.count(name) || kDocumentedButNotYetRegistered.count(name))
             << name << " is documented but not registered";
+}
+
+// Every count of the functions in the reference ("63 global functions", "the
+// 63 functions below") is the number registered.
+TEST(ScriptingReference, CountsTheFunctionsThereAre) {
+    const std::string reference = readReference();
+    const std::regex count("([0-9]+) (global |script )?functions");
+    int counts = 0;
+    for (std::sregex_iterator it(reference.begin(), reference.end(), count), end; it != end;
+         ++it, ++counts)
+        EXPECT_EQ(std::stoul((*it)[1]), registeredFunctions().size()) << (*it)[0];
+    EXPECT_GT(counts, 0);
 }
 
 TEST(ScriptingReference, DescribesEveryEventAndItsArguments) {
