@@ -25,7 +25,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <sstream>
 
 namespace {
@@ -69,13 +68,6 @@ protected:
     // Runs work in a child process; returns its wait status and keeps its
     // standard error in childErr.
     template <class Work> int inChild(Work work) {
-        const pid_t pid = startChild(work);
-        if (pid < 0)
-            return -1;
-        return finishChild(pid);
-    }
-    // Starts work in a child process whose standard error goes to a pipe.
-    template <class Work> pid_t startChild(Work work) {
         int pipeEnds[2];
         if (pipe(pipeEnds) != 0)
             return -1;
@@ -83,30 +75,21 @@ protected:
         pid_t pid = fork();
         if (pid == 0) {
             dup2(pipeEnds[1], 2);
-            close(pipeEnds[0]);
-            close(pipeEnds[1]);
             work();
             std::fflush(nullptr);
             _exit(0);
         }
         close(pipeEnds[1]);
-        childPipes[pid] = pipeEnds[0];
-        return pid;
-    }
-    // Waits for a child of startChild; its standard error is in childErr.
-    int finishChild(pid_t pid) {
         childErr.clear();
         char buffer[512];
-        for (ssize_t got; (got = read(childPipes[pid], buffer, sizeof buffer)) > 0;)
+        for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
             childErr.append(buffer, static_cast<std::size_t>(got));
-        close(childPipes[pid]);
-        childPipes.erase(pid);
+        close(pipeEnds[0]);
         int status = 0;
         waitpid(pid, &status, 0);
         return status;
     }
     std::string childErr;
-    std::map<pid_t, int> childPipes;
 
     std::string newGame() {
         return captureStderr([] { runScript("new_game", nullptr); });
