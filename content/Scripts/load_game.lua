@@ -17,11 +17,6 @@ if not string.find(file, "^[%w_%-]+$") then
     return
 end
 local path = "Resources/" .. file .. ".sav"
-local input = io.open(path, "rb")
-if not input then
-    print("No saved game " .. file)
-    return
-end
 
 local maxBytes = 65536
 local maxPowerups = 32
@@ -31,14 +26,41 @@ local function refuse(reason)
     io.stderr:write("Not loaded from ", path, ": ", reason, "; nothing was changed\n")
 end
 
+-- Only a regular file is read, and at most maxBytes of it. Opened for
+-- reading and writing, which unlike reading alone never waits on a FIFO and
+-- fails on a folder; a FIFO, socket or terminal then cannot seek, and a
+-- device that gives more than its size is no file either. A save that may
+-- not be written is opened for reading alone.
+local input, openError, code = io.open(path, "r+b")
+if not input and code == 13 then -- EACCES
+    input, openError, code = io.open(path, "rb")
+end
+if not input then
+    if code == 2 then -- ENOENT
+        print("No saved game " .. file)
+        return
+    end
+    return refuse(openError)
+end
 local size = input:seek("end")
-if not size or size > maxBytes then
+if not size then
     input:close()
-    return refuse(size and string.format("longer than %d bytes", maxBytes) or "cannot be read")
+    return refuse("it is not a regular file")
+end
+if size > maxBytes then
+    input:close()
+    return refuse(string.format("longer than %d bytes", maxBytes))
 end
 input:seek("set")
-local text = input:read("*a") or ""
+local text, readError = input:read(maxBytes + 1)
 input:close()
+if readError then
+    return refuse(readError)
+end
+text = text or ""
+if #text ~= size then
+    return refuse("it is not a regular file, or it changed while it was read")
+end
 
 local function finite(word)
     local n = tonumber(word)

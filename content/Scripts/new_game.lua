@@ -110,18 +110,41 @@ local function buildStreet()
 end
 
 -- The best score of all rounds, from Resources/best_score: 0 when there is
--- none, or when the file holds no number.
+-- none, or when the file holds no whole number of at most 15 digits (all of
+-- them exact in a Lua number). Opened for reading and writing, which unlike
+-- reading alone never waits on a FIFO, whose seek then fails.
 local function readBest()
-    local file = io.open(game.bestScoreFile, "rb")
+    local file = io.open(game.bestScoreFile, "r+b") or io.open(game.bestScoreFile, "rb")
     if not file then
         return 0
     end
-    local best = tonumber(file:read(64) or "")
+    local text = file:seek("end") and file:seek("set") and file:read(64)
     file:close()
-    if not best or best ~= best or best < 0 or best == math.huge then
+    local digits = string.match(text or "", "^%s*(%d+)%s*$")
+    if not digits or #digits > 15 then
         return 0
     end
-    return math.floor(best)
+    return tonumber(digits)
+end
+
+-- A temporary file of this writer's own, as save_game.lua makes them: the
+-- process id and a counter in its name, created only where no file of that
+-- name exists. Returns the file (or nil), its name and the reason.
+local function createTemporary(path)
+    local stat = io.open("/proc/self/stat", "rb")
+    local pid = stat and stat:read("*n") or 0
+    if stat then
+        stat:close()
+    end
+    local name, out, err, code
+    for count = 1, 100 do
+        name = string.format("%s.%d-%d.new", path, pid, count)
+        out, err, code = io.open(name, "wbx")
+        if out or code ~= 17 then -- 17: EEXIST, the name is taken
+            break
+        end
+    end
+    return out, name, err
 end
 
 -- Writes the best score whole, then puts it in place; a failure costs one
@@ -132,13 +155,15 @@ function game.recordBest()
         return
     end
     game.best = score
-    local temporary = game.bestScoreFile .. ".new"
-    local out, err = io.open(temporary, "wb")
-    local written, flushed, closed
+    local out, temporary, err = createTemporary(game.bestScoreFile)
+    local written, flushed, closed, closeError
     if out then
         written, err = out:write(string.format("%d\n", score))
-        flushed = written and out:flush()
-        closed, err = out:close()
+        if written then
+            flushed, err = out:flush()
+        end
+        closed, closeError = out:close()
+        err = err or closeError
     end
     local renamed = out and written and flushed and closed
     if renamed then

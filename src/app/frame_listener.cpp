@@ -2,6 +2,7 @@
 
 #include "app/pause_menu.h"
 #include "app/player_camera.h"
+#include "app/quit_signals.h"
 #include "audio/microphone_level.h"
 #include "player/player.h"
 #include "util/message_box.h"
@@ -449,6 +450,8 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     case FrameOutcome::Continue:
         break;
     }
+    if (quitSignalled())
+        running = false;
     return running;
 }
 

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/nb_application.h"
+#include "app/quit_signals.h"
 #include "audio/wave_in_device.h"
 
 #include <SDL.h>
@@ -24,7 +25,7 @@ int listMicrophones() {
 
 int main(int argc, char** argv) {
     // SDL would otherwise turn SIGINT and SIGTERM into quit events that
-    // nothing here reads, and the game could not be stopped by a signal.
+    // nothing here reads; the game's own handlers (quit_signals.h) take them.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Past a file-size limit a write should fail (and the save script say
     // so), not kill the game.
@@ -45,5 +46,6 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Play:
         break;
     }
+    installQuitSignalHandlers();
     return runGame(line.microphone);
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,10 +44,52 @@ std::optional<std::string> keyOf(const std::string& line, std::string* value = n
     return key;
 }
 
+// A hand-edited file of a few settings is far smaller; anything larger is
+// not one.
+constexpr std::size_t kMaxFileBytes = 65536;
+
+// The whole file, if it is a regular file of at most kMaxFileBytes. Opened
+// without waiting (a FIFO would otherwise hold the game at the open) and
+// looked at before any byte is read (a link to /dev/zero never ends). False
+// with the reason otherwise; a missing file has an empty reason.
+bool readWhole(const std::string& path, std::string& text, std::string& error) {
+    const std::string tooLong = "longer than " + std::to_string(kMaxFileBytes) + " bytes";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno == ENOENT ? "" : std::strerror(errno);
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        error = std::strerror(errno);
+    else if (!S_ISREG(info.st_mode))
+        error = "not a regular file";
+    else if (info.st_size > off_t(kMaxFileBytes))
+        error = tooLong;
+    text.clear();
+    char buffer[4096];
+    while (error.empty()) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0 && errno != EINTR)
+            error = std::strerror(errno);
+        else if (n > 0 && text.size() + std::size_t(n) > kMaxFileBytes)
+            error = tooLong; // it grew while being read
+        else if (n > 0)
+            text.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return error.empty();
+}
+
 } // namespace
 
 std::optional<std::string> read(const std::string& path, const std::string& key) {
-    std::ifstream in(path, std::ios::binary);
+    std::string text, error;
+    if (!readWhole(path, text, error))
+        return std::nullopt;
+    std::istringstream in(text);
     std::optional<std::string> found;
     std::string line, value;
     while (std::getline(in, line))
@@ -73,14 +115,9 @@ bool write(const std::string& path, const std::string& key, const std::string& v
     mode_t mode = 0644;
     struct stat old;
     if (::stat(path.c_str(), &old) == 0) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            error = std::strerror(errno);
+        std::string text;
+        if (!readWhole(path, text, error))
             return false;
-        }
-        std::stringstream whole;
-        whole << in.rdbuf();
-        std::string text = whole.str();
         std::istringstream split(text);
         for (std::string line; std::getline(split, line);)
             lines.push_back(line);

@@ -1,9 +1,10 @@
 // The player's own settings beside the engine's ogre.cfg: Resources/nightbite.cfg,
 // one "key=value" per line, meant to be edited by hand as well.
 //
-// Reading never fails the game: a missing or unreadable file, lines without
-// '=', unknown keys and comments ('#' as the first non-blank character) are
-// simply not settings. Blanks around the key and the value are dropped, so
+// Reading never fails the game: a missing or unreadable file, one that is not
+// a regular file or is longer than 64 KiB, lines without '=', unknown keys
+// and comments ('#' as the first non-blank character) are simply not
+// settings. Blanks around the key and the value are dropped, so
 // "microphone = USB Audio" reads as "USB Audio"; everything between them, inner
 // spaces and any UTF-8 included, is kept byte for byte. A key given twice reads
 // as its last value.

@@ -7,8 +7,10 @@
 // A thread of its own watches the script events. Once one has run for the
 // time limit plus a grace period, it says so on standard error and from then
 // on reads the keyboard through a connection of its own to the X server:
-// Escape ends the game at once, with exit status 3. Nothing can be saved
-// then: saving is itself a script, and the script state is busy.
+// Escape (or a quit signal, quit_signals.h) ends the game at once, with exit
+// status 3. Nothing can be saved then: saving is itself a script, and the
+// script state is busy. What the scripts printed is written out first, and
+// the processes the script started (os.execute, io.popen) are ended.
 #pragma once
 #include <condition_variable>
 #include <mutex>

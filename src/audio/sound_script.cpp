@@ -13,8 +13,16 @@ int play_sound(lua_State* L) {
     std::size_t length = 0;
     const char* text = luaL_checklstring(L, 1, &length);
     const std::string name(text, length);
-    if (!SoundOutput::isEffect(name))
-        return luaL_error(L, "Invalid sound (%s) specified for play_sound", text);
+    if (!SoundOutput::isEffect(name)) {
+        // Every byte of the name: luaL_error's %s would stop at a zero byte
+        // and name another sound.
+        luaL_where(L, 1);
+        lua_pushliteral(L, "Invalid sound (");
+        lua_pushvalue(L, 1);
+        lua_pushliteral(L, ") specified for play_sound");
+        lua_concat(L, 4);
+        return lua_error(L);
+    }
     if (soundOutput)
         soundOutput->playEffect(name);
     return 0;

@@ -31,7 +31,7 @@ constexpr int32_t toneFloorReach = 64;
 // Power ratio of the peak to that floor: 20 dB. In white noise the strongest
 // of 2047 bins stands about 12 dB above the median, and 20 dB is reached by
 // chance about once in 10^27 buffers; a tone 15 dB above broadband room noise
-// stands 40 dB or more above it.
+// stands about 31 dB or more above it.
 constexpr double toneClearness = 100.0;
 // The quietest tone that counts, in dBFS of 16-bit input (full scale 32768):
 // the player's sensitivity, from -60 (the default: keeps faint electrical

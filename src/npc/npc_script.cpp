@@ -30,8 +30,8 @@ float checkVelocity(lua_State* L, int arg) {
 int npc_create(lua_State* L) {
     BloodType type = checkBloodType(L, 3);
     bool small = lua_toboolean(L, 4) != 0;
-    std::string mesh = checkName(L, 2);
-    std::string name = checkName(L, 1);
+    std::string mesh = checkStoredName(L, 2);
+    std::string name = checkStoredName(L, 1);
     if (npcTableFull())
         return luaL_error(L, "Too many people");
     // The engine refuses a name in use or a mesh it cannot load or animate;
@@ -86,9 +86,11 @@ int npc_get_bloodtype(lua_State* L) {
 }
 
 int npc_set_bloodtype(lua_State* L) {
-    Npc* npc = findNpc(checkName(L, 1));
+    const std::string name = checkName(L, 1);
+    // Reading the type may run the collector (a number argument becomes a
+    // string), and a finalizer with it; the person is looked up after.
     BloodType type = checkBloodType(L, 2);
-    if (npc)
+    if (Npc* npc = findNpc(name))
         npc->setBloodType(type);
     return 0;
 }

@@ -102,7 +102,8 @@ int set_player_bloodtype(lua_State* L) {
     const char* text = luaL_checklstring(L, 1, &length);
     BloodType type = 0;
     if (!parseBloodType(text, length, type))
-        return luaL_error(L, "Invalid bloodtype (%s) specified for set_player_bloodtype", text);
+        raiseNamed(L, "Invalid bloodtype (", std::string(text, length),
+                   ") specified for set_player_bloodtype");
     thePlayer(L).setBloodType(type);
     return 0;
 }
@@ -124,7 +125,7 @@ int get_player_powerups(lua_State* L) {
     int n = 0;
     for (int i = 0; i < kPowerupSlots; ++i) {
         if (const Powerup* up = p.powerupAt(i)) {
-            lua_pushstring(L, up->name());
+            pushName(L, up->name());
             lua_rawseti(L, -2, ++n);
         }
     }
@@ -133,7 +134,8 @@ int get_player_powerups(lua_State* L) {
 
 // Registering keeps one powerup per name: an older one of the same name goes.
 int register_player_powerup(lua_State* L) {
-    const char* name = luaL_checkstring(L, 1);
+    const std::string stored = checkStoredName(L, 1);
+    const char* name = stored.c_str(); // a powerup's name ends at a zero byte
     Player& p = thePlayer(L);
     p.removePowerup(name);
     bool added = guardedCall(L, [&] {
@@ -153,8 +155,7 @@ int unregister_player_powerup(lua_State* L) {
 int get_currently_sucked_npc(lua_State* L) {
     Npc* npc = insect(L).getSuckedNpc();
     if (npc) {
-        const std::string& name = npc->getName();
-        lua_pushlstring(L, name.data(), name.size());
+        pushName(L, npc->getName());
     } else {
         lua_pushnil(L);
     }

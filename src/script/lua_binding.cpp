@@ -60,7 +60,17 @@ std::string checkName(lua_State* L, int arg) {
     return std::string(text, length);
 }
 
-void pushName(lua_State* L, const std::string& name) {
+std::string checkStoredName(lua_State* L, int arg) {
+    std::size_t length = 0;
+    const char* text = luaL_checklstring(L, arg, &length);
+    if (length > kMaxNameBytes) {
+        const std::string why = "name longer than " + std::to_string(kMaxNameBytes) + " bytes";
+        luaL_argerror(L, arg, why.c_str());
+    }
+    return std::string(text, length);
+}
+
+void pushName(lua_State* L, std::string name) {
     lua_pushlstring(L, name.data(), name.size());
 }
 

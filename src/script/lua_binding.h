@@ -6,17 +6,22 @@
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <string>
+#include <vector>
 
 // Pushes a new table {x, y, z} at keys 1..n.
 void pushNumberTable(lua_State* L, const double* values, int count);
 
-// Pushes a new table of strings at keys 1..n.
+// Pushes a new table of strings at keys 1..n. The names are copied first:
+// pushing may run the collector, and a finalizer may destroy what they
+// belong to.
 template <class Names> void pushNameTable(lua_State* L, const Names& names) {
-    lua_createtable(L, static_cast<int>(names.size()), 0);
+    const std::vector<std::string> copies(std::begin(names), std::end(names));
+    lua_createtable(L, static_cast<int>(copies.size()), 0);
     int i = 1;
-    for (const auto& n : names) {
-        lua_pushstring(L, n);
+    for (const std::string& n : copies) {
+        lua_pushlstring(L, n.data(), n.size());
         lua_rawseti(L, -2, i++);
     }
 }
@@ -48,7 +53,20 @@ std::int32_t truncateToInt32(double v);
 // A name argument with all its bytes: names are compared exactly, including
 // any zero bytes inside them.
 std::string checkName(lua_State* L, int arg);
-void pushName(lua_State* L, const std::string& name);
+
+// The longest name a table keeps (an object, its mesh, a trigger, its script,
+// a zone, a person, a powerup). What the tables hold lives outside the Lua
+// heap and its memory limit; with this bound, all of them together stay
+// within a few MiB.
+constexpr std::size_t kMaxNameBytes = 1024;
+
+// A name that a table will keep: as checkName, and at most kMaxNameBytes
+// (longer is an argument error).
+std::string checkStoredName(lua_State* L, int arg);
+
+// Takes its own copy of the name before pushing it: pushing may run the
+// collector, and a finalizer may destroy the record the name came from.
+void pushName(lua_State* L, std::string name);
 
 // Raises before + name + after as a script error with the script position in
 // front, keeping every byte of the name (luaL_error's %s stops at a zero byte).
@@ -56,17 +74,28 @@ void pushName(lua_State* L, const std::string& name);
                              const char* after);
 
 // Runs body; an engine or standard exception thrown inside it becomes a Lua
-// error carrying the exception's text. Lua built as C++ would otherwise turn
-// it into a status without a message, or the exception would end the game.
-// Only call lua_error outside the try block so that no C++ object is left
-// half-destroyed by the unwinding.
+// error carrying the exception's text, and a failed allocation Lua's own
+// "not enough memory". Lua built as C++ would otherwise turn it into a
+// status without a message, or the exception would end the game. Lua's own
+// errors pass through untouched. Only call lua_error outside the try block
+// so that no C++ object is left half-destroyed by the unwinding.
 template <class Body> int guardedCall(lua_State* L, Body&& body) {
+    bool outOfMemory = false;
     std::string error;
     try {
         return body();
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
     } catch (const std::exception& e) {
-        error = e.what();
+        try {
+            error = e.what();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
     }
-    lua_pushlstring(L, error.data(), error.size());
+    if (outOfMemory)
+        lua_pushliteral(L, "not enough memory");
+    else
+        lua_pushlstring(L, error.data(), error.size());
     return lua_error(L);
 }

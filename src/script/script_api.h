@@ -15,5 +15,11 @@ extern const luaL_Reg hostFunctions[];
 // (app/script_tables.cpp). createLuaState registers these.
 extern const luaL_Reg* const scriptFunctionTables[];
 
-// Registers every function of every table as a global of L, table by table.
+// Registers every function of every table as a global of L, table by table,
+// each as pushScriptFunction makes it.
 void registerScriptFunctions(lua_State* L, const luaL_Reg* const* tables);
+
+// Pushes the function of a table entry as scripts get it: a C++ exception
+// that leaves it becomes a script error with the exception's text. The entry
+// must outlive the state (the tables are static).
+void pushScriptFunction(lua_State* L, const luaL_Reg* entry);

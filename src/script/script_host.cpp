@@ -1,5 +1,6 @@
 #include "script/script_host.h"
 
+#include "script/host_work.h"
 #include "script/lua_patterns.h"
 #include "script/script_api.h"
 #include "script/script_limits.h"
@@ -38,8 +39,10 @@ bool compileScript(int slot) {
     Script& s = *scripts[slot];
     lua_pushstring(L, s.name.c_str());
     if (luaL_loadbuffer(L, s.text.data(), s.text.size(), "line") != 0) {
-        std::fprintf(stderr, "Couldn't execute script %s: script compilation error: %s\n",
-                     s.name.c_str(), lua_tostring(L, -1));
+        std::fprintf(stderr,
+                     "Couldn't execute script %s: script compilation error: ", s.name.c_str());
+        writeScriptMessage(L, -1);
+        std::fputc('\n', stderr);
         lua_pop(L, 2); // the message and the pushed name
         return false;
     }
@@ -78,6 +81,7 @@ lua_State* createLuaState() {
     openLibrary(L, luaopen_math, LUA_MATHLIBNAME);
     installLimitedPatterns(L);
     installRequire(L);
+    limitFinalizers(L);
     registerScriptFunctions(L, scriptFunctionTables);
     lua_pushstring(L, "game");
     lua_newtable(L);
@@ -100,7 +104,7 @@ void shutdownScriptHost() {
         s = nullptr;
     }
     if (scriptState) {
-        lua_close(scriptState);
+        closeLimitedLuaState(scriptState);
         scriptState = nullptr;
     }
 }
@@ -158,6 +162,39 @@ void removeScript(const char* name) {
     }
 }
 
+namespace {
+
+using Pairs = std::vector<std::pair<const char*, const char*>>;
+
+// The fresh args table. It is set with a raw write: the host's args is not
+// a script's assignment, so a metatable on the globals (the strict-globals
+// idiom) neither refuses nor sees it.
+void setArgs(lua_State* L, const Pairs& pairs) {
+    lua_pushstring(L, "args");
+    lua_newtable(L);
+    for (const auto& [key, value] : pairs) {
+        lua_pushstring(L, key);
+        lua_pushstring(L, value);
+        lua_settable(L, -3);
+    }
+    lua_rawset(L, LUA_GLOBALSINDEX);
+}
+
+// Inside the host's protected work: args, the compiled chunk, the call, and
+// the report of the script's own error.
+void runEvent(lua_State* L, ScriptEvent& event, int slot, const std::string& name,
+              const Pairs& pairs) {
+    setArgs(L, pairs);
+    if (!scripts[slot]->compiled && !compileScript(slot))
+        return;
+    lua_pushlstring(L, name.data(), name.size());
+    lua_gettable(L, LUA_REGISTRYINDEX);
+    if (event.call() != 0)
+        reportScriptError(L, name.c_str());
+}
+
+} // namespace
+
 void runScript(const char* name, ...) {
     int slot = findScript(name);
     if (slot < 0) {
@@ -166,33 +203,17 @@ void runScript(const char* name, ...) {
     }
     // The caller's name may belong to a record that the script itself
     // destroys (a trigger removing itself), so keep a copy for the message.
-    std::string requested = name;
+    const std::string requested = name;
+    Pairs pairs;
+    va_list args;
+    va_start(args, name);
+    while (const char* key = va_arg(args, const char*))
+        pairs.emplace_back(key, va_arg(args, const char*));
+    va_end(args);
     lua_State* L = scriptState;
     ScriptEvent event(L, requested.c_str());
-    int top = lua_gettop(L);
-    lua_pushstring(L, "args");
-    lua_newtable(L);
-    va_list pairs;
-    va_start(pairs, name);
-    while (const char* key = va_arg(pairs, const char*)) {
-        const char* value = va_arg(pairs, const char*);
-        lua_pushstring(L, key);
-        lua_pushstring(L, value);
-        lua_settable(L, -3);
-    }
-    va_end(pairs);
-    lua_settable(L, LUA_GLOBALSINDEX);
-
-    if (!scripts[slot]->compiled && !compileScript(slot))
-        return;
-    lua_pushstring(L, requested.c_str());
-    lua_gettable(L, LUA_REGISTRYINDEX);
-    if (event.call() != 0) {
-        const char* message = lua_tostring(L, -1);
-        std::fprintf(stderr, "error running script %s: %s\n", requested.c_str(),
-                     message ? message : "(error object is not a string)");
-    }
-    lua_settop(L, top);
+    runHostWork(L, requested.c_str(),
+                [&](lua_State* state) { runEvent(state, event, slot, requested, pairs); });
 }
 
 int scriptCount() {

@@ -12,10 +12,17 @@
 // Memory: the state's allocator counts its bytes and refuses to grow past the
 // memory limit while script code runs; the script then gets Lua's "not enough
 // memory" error. The host's own work around a script (the args table,
-// compiling, reporting an error) is counted but never refused, so that
-// reporting the error never fails for want of memory, and a limit lowered
-// below what the scripts already hold cannot make the host fail outside a
-// protected call (which would end the program).
+// compiling, reporting an error) is counted but never refused, so that a limit
+// lowered below what the scripts already hold still lets events start.
+//
+// Finalizers: Lua runs a __gc metamethod with the hooks off, wherever the
+// collector happens to step, the host's own work included. The state's
+// getmetatable therefore hands out, for a userdata, a stand-in table that
+// reads and writes through to the real metatable, except that a __gc stored
+// through it is wrapped: the finalizer then runs in a coroutine of its own,
+// with the watchdog's hook and under the memory limit, and an event's
+// finalizers are stopped with it. The stand-in is not the metatable itself:
+// rawset, rawget and next on it do not reach the real one.
 //
 // Main thread only, like the script state itself.
 #pragma once
@@ -24,31 +31,47 @@
 struct lua_State;
 
 constexpr double kDefaultScriptSeconds = 5.0;
+// The time limit's range: less leaves an event no time to run at all, more
+// is no limit (an hour of a frozen game) and far more overflows the clock.
+constexpr double kMinScriptSeconds = 0.01;
+constexpr double kMaxScriptSeconds = 3600.0;
 constexpr std::size_t kDefaultScriptBytes = std::size_t(256) << 20;
 // Below this the standard libraries would not even open.
 constexpr std::size_t kMinScriptBytes = std::size_t(1) << 20;
+constexpr std::size_t kMaxScriptMemoryBytes = std::size_t(64) << 30;
 
 // The environment variables read by createLuaState: seconds (a decimal
 // number) and mebibytes (a whole number).
 constexpr const char* kScriptSecondsVariable = "NIGHTBITE_SCRIPT_SECONDS";
 constexpr const char* kScriptMegabytesVariable = "NIGHTBITE_SCRIPT_MEGABYTES";
 
-// A time limit that is not a positive number is ignored.
+// A time limit that is not a number is ignored; others are brought into
+// kMinScriptSeconds to kMaxScriptSeconds.
 void setScriptTimeLimit(double seconds);
 double scriptTimeLimit();
-// Raised to kMinScriptBytes when lower. Takes effect at once, also on a state
-// that already holds more (it then cannot grow until it has freed enough).
+// Brought into kMinScriptBytes to kMaxScriptMemoryBytes. Takes effect at
+// once, also on a state that already holds more (it then cannot grow until it
+// has freed enough).
 void setScriptMemoryLimit(std::size_t bytes);
 std::size_t scriptMemoryLimit();
 // Bytes held by all states made by newLimitedLuaState.
 std::size_t scriptMemoryInUse();
 
-// Applies the environment variables above when they are set and valid; an
-// invalid value is named on standard error and ignored.
+// Applies the environment variables above when they are set. A value that is
+// not a number is named on standard error and ignored; one out of range is
+// brought into it, with a line saying so.
 void applyScriptLimitsFromEnvironment();
 
 // A new state with the counting allocator and the watchdog's hook.
 lua_State* newLimitedLuaState();
+
+// Replaces the base library's getmetatable of L with the one that keeps
+// finalizers under the limits (see above). After luaopen_base.
+void limitFinalizers(lua_State* L);
+
+// Closes a state made by newLimitedLuaState, its last finalizers under the
+// time limit as an event's would be.
+void closeLimitedLuaState(lua_State* L);
 
 // Brackets one script event. The outermost one starts the clock; when it
 // ends, a state stopped by the watchdog is made ready for the next event.
@@ -59,6 +82,9 @@ public:
     // name: the script's, for a report from another thread when the event
     // cannot be stopped (see runningScriptEvent).
     explicit ScriptEvent(lua_State* L, const char* name = nullptr);
+    // The outermost event collects what a refused allocation left behind,
+    // still as the running event: under its time limit, in sight of the
+    // stuck-script guard, and protected (an error is one line).
     ~ScriptEvent();
     ScriptEvent(const ScriptEvent&) = delete;
     ScriptEvent& operator=(const ScriptEvent&) = delete;
@@ -69,6 +95,7 @@ public:
 
 private:
     lua_State* L_;
+    const char* name_;
     bool outerScriptCode_;
 };
 
@@ -82,6 +109,13 @@ struct RunningScriptEvent {
     char name[64] = "";
 };
 RunningScriptEvent runningScriptEvent();
+
+// Any thread. From now on no event starts or ends: the main thread, reaching
+// the start or the end of one, waits there for good. For a way out that
+// cannot be orderly (the stuck-script guard's): once it has ended what a
+// stuck script waited on, the script runs on, and must not run into further
+// events (a save of a game in mid-frame) before the process ends.
+void holdScriptEvents();
 
 // True inside an event whose time is up. Long-running library functions
 // written for the host call it now and then.

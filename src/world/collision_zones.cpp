@@ -116,7 +116,7 @@ int getCollisionZones(lua_State*) {
 // only contain nothing or an unbounded region, and the push-out never turns
 // a finite position into a NaN.
 int addCollisionZoneScript(lua_State* L) {
-    const std::string name = checkName(L, 1);
+    const std::string name = checkStoredName(L, 1);
     double n[7];
     for (int i = 0; i < 7; ++i)
         n[i] = luaL_checknumber(L, i + 2);

@@ -115,11 +115,11 @@ Trigger* checkExistingTrigger(lua_State* L, int arg) {
 // given, NaN and infinities included: a comparison with NaN is false, so such
 // a box holds no position, and nothing from a trigger reaches the scene.
 int createTriggerScript(lua_State* L) {
-    const std::string script = checkName(L, 8);
+    const std::string script = checkStoredName(L, 8);
     double corners[6];
     for (int arg = 7; arg >= 2; --arg)
         corners[arg - 2] = luaL_checknumber(L, arg);
-    const std::string name = checkName(L, 1);
+    const std::string name = checkStoredName(L, 1);
     const float min[3] = {float(corners[0]), float(corners[1]), float(corners[2])};
     const float max[3] = {float(corners[3]), float(corners[4]), float(corners[5])};
     if (!createTrigger(name, min, max, script))

@@ -131,8 +131,8 @@ WorldObject* checkObject(lua_State* L, int arg) {
 }
 
 int createWorldObjectScript(lua_State* L) {
-    const std::string name = checkName(L, 1);
-    const std::string mesh = checkName(L, 2);
+    const std::string name = checkStoredName(L, 1);
+    const std::string mesh = checkStoredName(L, 2);
     if (freeWorldObjectSlot() < 0)
         return luaL_error(L, "Too many world objects");
     return guardedCall(L, [&] {

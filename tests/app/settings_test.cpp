@@ -5,8 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -78,6 +80,27 @@ TEST_F(SettingsFolder, MissingFilesAndValuesThatCannotBeStored) {
     EXPECT_EQ(text(), "microphone=\n");
     EXPECT_FALSE(settings::write(folder + "/no/such/folder/nightbite.cfg", "microphone", "A", error));
     EXPECT_FALSE(error.empty());
+}
+
+// Only a regular file of modest size is a settings file: a FIFO once held the
+// game at start, and a link to /dev/zero filled the memory. Reading gives
+// nothing at once; writing refuses, with the reason, and changes nothing.
+TEST_F(SettingsFolder, OnlyARegularFileOfModestSizeIsRead) {
+    const std::pair<std::function<void()>, const char*> rows[] = {
+        {[&] { mkfifo(file.c_str(), 0600); }, "not a regular file"},
+        {[&] { std::filesystem::create_symlink("/dev/zero", file); }, "not a regular file"},
+        {[&] { std::filesystem::create_directory(file); }, "not a regular file"},
+        {[&] { put("microphone=far\n" + std::string(70000, '#')); }, "longer than 65536 bytes"},
+    };
+    for (const auto& [make, reason] : rows) {
+        std::filesystem::remove_all(file);
+        make();
+        EXPECT_EQ(settings::read(file, "microphone"), std::nullopt) << reason;
+        std::string error;
+        EXPECT_FALSE(settings::write(file, "microphone", "A", error)) << reason;
+        EXPECT_EQ(error, reason);
+    }
+    EXPECT_EQ(text().size(), 70015u);
 }
 
 TEST(CommandLine, OptionsAndMistakes) {

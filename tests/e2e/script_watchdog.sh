@@ -4,7 +4,9 @@
 # runs once more on the way out. On the way it throws the insect to either
 # end of the float range, which the chase camera must survive.
 # Then a script that waits inside a library call, where the watchdog cannot
-# reach: the game says so, and Escape still ends it, with status 3.
+# reach: the game says so, and Escape still ends it, with status 3, with
+# everything printed before written out and the processes the script started
+# ended.
 source "$(dirname "$0")/lib.sh" "$1"
 start_xvfb
 make_game_dir
@@ -40,7 +42,10 @@ nb_test_frames = (nb_test_frames or 0) + 1
 local nb_f = io.open("$NB_TMP/frame_count", "w")
 nb_f:write(nb_test_frames, "\n")
 nb_f:close()
-if nb_test_frames == 5 then os.execute("sleep 45") end
+if nb_test_frames == 5 then
+    for i = 1, 10 do print("printed before the wait " .. i) end
+    os.execute("sh -c 'echo \$\$ > $NB_TMP/sh.pid; sleep 45 & echo \$! > $NB_TMP/sleep.pid; wait'")
+end
 LUA
 rm -f "$log"
 start_program nightbite
@@ -54,4 +59,14 @@ xdotool keyup Escape
 [ "$rc" = 3 ] || fail "Escape during a stuck script: exit status $rc, 3 expected"
 grep -q "^Game ended with Escape while the script frame_started was stuck; not saved$" "$NB_TMP/nightbite.err" ||
     fail "no line saying the game ended unsaved"
+[ "$(grep -c 'printed before the wait [0-9]*$' "$NB_TMP/nightbite.out")" = 10 ] ||
+    fail "what the script printed before it got stuck was lost"
+grep -Eq '^Ended the processes the script started: sh \([0-9]+\), .*sleep \([0-9]+\)$' "$NB_TMP/nightbite.err" ||
+    fail "no line naming the processes ended"
+# Gone, or a zombie waiting for whoever adopted it.
+running() { [ -r "/proc/$1/stat" ] && [ "$(awk '{print $3}' "/proc/$1/stat")" != Z ]; }
+for started in sh sleep; do
+    pid=$(cat "$NB_TMP/$started.pid")
+    ! running "$pid" || { kill "$pid"; fail "the script's $started was left running"; }
+done
 echo "script_watchdog: ok"

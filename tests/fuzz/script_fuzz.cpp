@@ -1,15 +1,19 @@
 // Drives every registered script function with random argument counts, types
 // and values (NaN, infinities, float extremes, huge and NUL-holding strings,
 // tables, functions), with frames of random controls run through the frame
-// driver in between. Deterministic for a seed; errors raised by the functions
-// are expected and only counted. A crash, an abort or a sanitizer report is a
-// fault in the game.
+// driver in between. Now and then a round attacks the host instead: a
+// metatable on _G, finalizers that raise, loop, allocate or destroy the
+// records being read, the collector at extreme settings, coroutines left
+// suspended from one event to the next. Deterministic for a seed; errors
+// raised by the functions are expected and only counted. A crash, an abort, a
+// hang or a sanitizer report is a fault in the game.
 //
 //   script_fuzz [--seconds S] [--seed N] [--rounds R]
 #include "player/game_fixture.h"
 
 #include "script/script_api.h"
 #include "script/script_host.h"
+#include "script/script_limits.h"
 #include "util/globals.h"
 
 #include <Ogre.h>
@@ -30,7 +34,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -57,12 +63,13 @@ struct Random {
 
 struct Fuzzer {
     Random random{1};
-    std::vector<std::pair<std::string, lua_CFunction>> functions;
+    std::vector<const luaL_Reg*> functions;
     std::vector<long> accepted; // calls that returned without an error, per function
     std::vector<std::string> names; // object, trigger, script and mesh names
     std::string huge;
     long calls = 0;
     long errors = 0;
+    long attacks = 0;
     int depth = 0;
 
     void pushNumber(lua_State* L) {
@@ -164,7 +171,8 @@ struct Fuzzer {
             lua_getglobal(L, "tostring");
             break;
         default: // a C function of the game
-            lua_pushcfunction(L, functions[static_cast<std::size_t>(random.below(int(functions.size())))].second);
+            pushScriptFunction(
+                L, functions[static_cast<std::size_t>(random.below(int(functions.size())))]);
             break;
         }
     }
@@ -174,7 +182,7 @@ struct Fuzzer {
     void calls_(lua_State* L, int n) {
         for (int i = 0; i < n; ++i) {
             const std::size_t which = static_cast<std::size_t>(random.below(int(functions.size())));
-            lua_pushcfunction(L, functions[which].second);
+            pushScriptFunction(L, functions[which]);
             const int argc = random.chance(10) ? random.below(20) : random.below(10);
             if (random.chance(10)) {
                 // Axes and unit vectors: -1, 0 and 1 only, which is how a
@@ -210,6 +218,141 @@ struct Fuzzer {
 
 Fuzzer* fuzzer = nullptr;
 
+// The attacks on the host, as Lua: a table of functions, each given a random
+// number. They reach the game's functions through locals taken before any
+// attack can change _G.
+const char* const kHostAttacks = R"lua(
+local names = ...
+local destroy_trigger, destroy_world_object = destroy_trigger, destroy_world_object
+local unregister_player_powerup = unregister_player_powerup
+local get_all_triggers, get_all_world_objects = get_all_triggers, get_all_world_objects
+local get_player_powerups, get_trigger_script = get_player_powerups, get_trigger_script
+local get_world_object_mesh = get_world_object_mesh
+local newproxy, getmetatable, setmetatable, collectgarbage = newproxy, getmetatable, setmetatable, collectgarbage
+local coroutine, error, rawget, rawset, tostring, pcall, ipairs, type =
+    coroutine, error, rawget, rawset, tostring, pcall, ipairs, type
+local held, routines = {}, {}
+local pauses = {0, 1, 50, 100, 200, 1000, 1e9}
+local multipliers = {0, 1, 2, 100, 200, 2^28}
+
+-- A proxy whose finalizer is f; it becomes garbage when a later attack
+-- replaces it, or with the args table it is kept in.
+local function finalized(r, f)
+    local p = newproxy(true)
+    getmetatable(p).__gc = f
+    local a = rawget(_G, "args")
+    if r % 3 == 0 and type(a) == "table" then
+        a.keep = p
+    else
+        held[r % 8] = p
+    end
+end
+
+-- Everything a name of the pool names, gone: the finalizer runs while a
+-- function is reading exactly such a record.
+local function destroyAll()
+    for _, n in ipairs(names) do
+        pcall(destroy_trigger, n)
+        pcall(destroy_world_object, n)
+        pcall(unregister_player_powerup, n)
+    end
+end
+
+-- A finalizer that destroys everything and leaves another such garbage
+-- behind, a number of times: with the collector at every step, it strikes
+-- inside the functions' own pushes.
+local function rearm(times)
+    if times > 0 then
+        local p = newproxy(true)
+        getmetatable(p).__gc = function() destroyAll() rearm(times - 1) end
+    end
+end
+
+local function readAll()
+    local t = {pcall(get_all_triggers), pcall(get_all_world_objects), pcall(get_player_powerups)}
+    for _, n in ipairs(names) do
+        t[#t + 1] = {pcall(get_trigger_script, n)}
+        t[#t + 1] = {pcall(get_world_object_mesh, n)}
+    end
+    return t
+end
+
+return {
+    -- Strict globals, with args gone first or not.
+    function(r)
+        if r % 2 == 0 then rawset(_G, "args", nil) end
+        setmetatable(_G, {
+            __newindex = function(t, k, v)
+                if r % 3 ~= 0 then error("undeclared global " .. tostring(k)) end
+                rawset(t, k, v)
+            end,
+            __index = function(t, k)
+                if r % 5 == 0 then error("undefined global " .. tostring(k)) end
+            end,
+        })
+    end,
+    function() setmetatable(_G, nil) end,
+    function(r) finalized(r, function() error("finalizer " .. r) end) end,
+    function(r) finalized(r, function() while true do end end) end,
+    function(r) finalized(r, function() local t = {} for i = 1, 1e8 do t[i] = {i} end end) end,
+    function(r) finalized(r, destroyAll) end,
+    function(r) finalized(r, destroyAll) end,
+    function(r) finalized(r, function() readAll() destroyAll() readAll() end) end,
+    function(r) rearm(r % 64) end,
+    function(r)
+        collectgarbage("setpause", pauses[r % #pauses + 1])
+        collectgarbage("setstepmul", multipliers[r % #multipliers + 1])
+    end,
+    function(r) collectgarbage(({"collect", "step", "stop", "restart"})[r % 4 + 1]) end,
+    -- Back to the usual collector, so that the run gets on.
+    function() collectgarbage("setpause", 200) collectgarbage("setstepmul", 200) collectgarbage("restart") end,
+    function() collectgarbage("setpause", 200) collectgarbage("setstepmul", 200) collectgarbage("restart") end,
+    -- Coroutines left suspended, resumed in a later event.
+    function(r)
+        local k = r % 4
+        if routines[k] and coroutine.status(routines[k]) == "suspended" and r % 2 == 0 then
+            coroutine.resume(routines[k])
+            return
+        end
+        routines[k] = coroutine.create(function()
+            while true do
+                coroutine.yield(readAll())
+                if r % 7 == 0 then while true do end end
+            end
+        end)
+        coroutine.resume(routines[k])
+    end,
+    function() held = {} end,
+    function() readAll() end,
+}
+)lua";
+
+// One level deeper for as long as it lives. A Lua error may leave the
+// function that made it (Lua built as C++ unwinds), and the depth must still
+// come back.
+struct Deeper {
+    Deeper() { ++fuzzer->depth; }
+    ~Deeper() { --fuzzer->depth; }
+    Deeper(const Deeper&) = delete;
+    Deeper& operator=(const Deeper&) = delete;
+};
+
+// fuzz_host(): one attack on the host, now and then.
+int fuzzHost(lua_State* L) {
+    if (fuzzer->depth > 1 || !fuzzer->random.chance(30))
+        return 0;
+    Deeper deeper;
+    lua_getfield(L, LUA_REGISTRYINDEX, "nb_fuzz_attacks");
+    const int count = static_cast<int>(lua_objlen(L, -1));
+    lua_rawgeti(L, -1, 1 + fuzzer->random.below(count));
+    lua_pushnumber(L, fuzzer->random.below(1000));
+    ++fuzzer->attacks;
+    if (lua_pcall(L, 1, 0, 0) != 0)
+        lua_pop(L, 1);
+    lua_pop(L, 1);
+    return 0;
+}
+
 // The script-side entry: fuzz_calls(n) from within a script the host runs, so
 // every call sees the host as an event would.
 int fuzzCalls(lua_State* L) {
@@ -217,9 +360,8 @@ int fuzzCalls(lua_State* L) {
     // without end.
     if (fuzzer->depth > 1)
         return 0;
-    ++fuzzer->depth;
+    Deeper deeper;
     fuzzer->calls_(L, static_cast<int>(luaL_checknumber(L, 1)));
-    --fuzzer->depth;
     return 0;
 }
 
@@ -227,19 +369,25 @@ class ScriptFuzz : public nbtest::GameTest {};
 
 TEST_F(ScriptFuzz, EveryScriptFunctionSurvivesRandomArguments) {
     startScripts({
-        {"fuzz", "fuzz_calls(200)"},
+        {"fuzz", "fuzz_host() fuzz_calls(200)"},
         {"touch", "touched = (touched or 0) + 1"},
-        {"frame_started", "fuzz_calls(3)"},
+        {"frame_started", "fuzz_host() fuzz_calls(3)"},
         {"new_game", "fuzz_calls(5)"},
         {"save_game", "fuzz_calls(5)"},
         {"load_game", "this is not lua"},
     });
+    // Short limits: an attack that loops or hoards costs a fraction of a
+    // second, not the run.
+    const double seconds0 = scriptTimeLimit();
+    const std::size_t bytes0 = scriptMemoryLimit();
+    setScriptTimeLimit(0.25);
+    setScriptMemoryLimit(std::size_t(64) << 20);
     Fuzzer f;
     f.random.state = fuzzSeed;
     fuzzer = &f;
     for (const luaL_Reg* const* table = scriptFunctionTables; *table; ++table)
         for (const luaL_Reg* r = *table; r->name; ++r)
-            f.functions.emplace_back(r->name, r->func);
+            f.functions.push_back(r);
     ASSERT_GT(f.functions.size(), 50u);
     f.accepted.assign(f.functions.size(), 0);
     for (int i = 0; i < 16; ++i)
@@ -257,6 +405,15 @@ TEST_F(ScriptFuzz, EveryScriptFunctionSurvivesRandomArguments) {
     f.huge.assign(1 << 20, 'x');
     f.huge[1000] = '\0';
     lua_register(scriptState, "fuzz_calls", fuzzCalls);
+    lua_register(scriptState, "fuzz_host", fuzzHost);
+    ASSERT_EQ(luaL_loadstring(scriptState, kHostAttacks), 0) << lua_tostring(scriptState, -1);
+    lua_createtable(scriptState, int(f.names.size()), 0);
+    for (std::size_t i = 0; i < f.names.size(); ++i) {
+        lua_pushlstring(scriptState, f.names[i].data(), f.names[i].size());
+        lua_rawseti(scriptState, -2, int(i) + 1);
+    }
+    ASSERT_EQ(lua_pcall(scriptState, 1, 1, 0), 0) << lua_tostring(scriptState, -1);
+    lua_setfield(scriptState, LUA_REGISTRYINDEX, "nb_fuzz_attacks");
     std::printf("script fuzz: %zu functions, seed %llu\n", f.functions.size(),
                 static_cast<unsigned long long>(fuzzSeed));
     std::fflush(stdout);
@@ -330,18 +487,57 @@ TEST_F(ScriptFuzz, EveryScriptFunctionSurvivesRandomArguments) {
             if (firstLine.empty())
                 firstLine = line;
     }
-    std::printf("script fuzz: %ld calls (%ld refused) and %ld frames in %.1f s: %.0f calls/s; "
-                "%ld lines of messages, the first: %s\n",
-                f.calls, f.errors, frames, seconds, f.calls / seconds, chatterLines,
+    std::printf("script fuzz: %ld calls (%ld refused), %ld attacks on the host and %ld frames "
+                "in %.1f s: %.0f calls/s; %ld lines of messages, the first: %s\n",
+                f.calls, f.errors, f.attacks, frames, seconds, f.calls / seconds, chatterLines,
                 firstLine.c_str());
     // A function that never once got through reached none of its own code.
     std::string neverAccepted;
     for (std::size_t i = 0; i < f.functions.size(); ++i)
         if (f.accepted[i] == 0)
-            neverAccepted += " " + f.functions[i].first;
+            neverAccepted += std::string(" ") + f.functions[i]->name;
     if (!neverAccepted.empty())
         std::printf("script fuzz: never accepted:%s\n", neverAccepted.c_str());
     fuzzer = nullptr;
+    // The attacks' state goes: globals without a metatable, the usual
+    // collector, and the finalizers still waiting run now, under the limits.
+    lua_pushnil(scriptState);
+    lua_setmetatable(scriptState, LUA_GLOBALSINDEX);
+    lua_gc(scriptState, LUA_GCRESTART, 0);
+    lua_gc(scriptState, LUA_GCSETPAUSE, 200);
+    lua_gc(scriptState, LUA_GCSETSTEPMUL, 200);
+    lua_pushnil(scriptState);
+    lua_setfield(scriptState, LUA_REGISTRYINDEX, "nb_fuzz_attacks");
+    // A finalizer stopped at the time limit stops the collection with it; the
+    // next one goes on where it stopped, until one finds nothing to say.
+    addScript("collect", "collectgarbage('collect')");
+    bool collected = false;
+    for (int i = 0; i < 1000 && !collected; ++i)
+        collected = captureStderr([] { runScript("collect", nullptr); }).empty();
+    EXPECT_TRUE(collected) << "finalizers were still due";
+    setScriptTimeLimit(seconds0);
+    setScriptMemoryLimit(bytes0);
+
+    // Whatever the run left in the player's state, the game's own save
+    // writes what its load reads back: saved, loaded and saved again, the
+    // file is the same, and nothing is refused on the way.
+    for (const char* script : {"save_game", "load_game"}) {
+        std::ifstream in(std::string(NB_SOURCE_DIR "/content/Scripts/") + script + ".lua");
+        addScript(std::string("game_") + script,
+                  std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    const std::filesystem::path saved = workDir() / "Resources" / "fuzzed.sav";
+    auto save = [&] {
+        const std::string said =
+            captureStderr([] { runScript("game_save_game", "file", "fuzzed", nullptr); });
+        EXPECT_EQ(said.find("Not saved"), std::string::npos) << said;
+        std::ifstream in(saved, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string first = save();
+    EXPECT_NE(first, "");
+    EXPECT_EQ(captureStderr([] { runScript("game_load_game", "file", "fuzzed", nullptr); }), "");
+    EXPECT_EQ(save(), first);
     // A run that called nothing, or where nothing was ever accepted, tested
     // nothing.
     EXPECT_GT(f.calls, 0);

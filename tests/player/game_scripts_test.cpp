@@ -15,6 +15,7 @@
 #include <lua.hpp>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -58,6 +60,14 @@ protected:
     // Runs "save_game" for file "test" in a child process after prepare();
     // returns its wait status and keeps its standard error in childErr.
     template <class Prepare> int saveInChild(Prepare prepare) {
+        return inChild([&] {
+            prepare();
+            runScript("save_game", "file", "test", nullptr);
+        });
+    }
+    // Runs work in a child process; returns its wait status and keeps its
+    // standard error in childErr.
+    template <class Work> int inChild(Work work) {
         int pipeEnds[2];
         if (pipe(pipeEnds) != 0)
             return -1;
@@ -65,9 +75,8 @@ protected:
         pid_t pid = fork();
         if (pid == 0) {
             dup2(pipeEnds[1], 2);
-            prepare();
-            runScript("save_game", "file", "test", nullptr);
-            std::fflush(stderr);
+            work();
+            std::fflush(nullptr);
             _exit(0);
         }
         close(pipeEnds[1]);
@@ -318,6 +327,164 @@ TEST_F(GameScriptsTest, SavesNeverBreak) {
 
     EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "test", nullptr); }), "");
     EXPECT_EQ(show("get_player_health()"), "42");
+}
+
+// Whatever the player's state holds, the save writes what the load reads
+// back: a number beyond what the loader reads is saved as the nearest one it
+// reads, a powerup name that would not read back is left out, one line each.
+TEST_F(GameScriptsTest, ASaveAlwaysLoadsBack) {
+    struct Row {
+        const char* state;
+        const char* said;
+        const char* read;
+        const char* readBack;
+    };
+    const Row rows[] = {
+        {"register_player_powerup('')",
+         "The powerup \"\" is not saved: its name would not load back\n", "get_player_powerups()",
+         "{}"},
+        {"register_player_powerup('two\\nlines') register_player_powerup('kept')",
+         "The powerup \"two\\nlines\" is not saved: its name would not load back\n",
+         "get_player_powerups()", "{\"kept\"}"},
+        {"register_player_powerup('cr\\r')",
+         "The powerup \"cr\\r\" is not saved: its name would not load back\n",
+         "get_player_powerups()", "{}"},
+        {"set_player_bloodlevel(math.huge)",
+         "The blood level 1.7976931348623e+308 cannot be saved as it is; saved as "
+         "9.9999999999999991e+28\n",
+         "get_player_bloodlevel()", "9.9999999999999991e+28"},
+        {"game.banked = -math.huge",
+         "The banked blood -inf cannot be saved as it is; saved as -9.9999999999999991e+28\n",
+         "game.banked", "-9.9999999999999991e+28"},
+        {"game.banked = 'lots'", "The banked blood lots cannot be saved as it is; saved as 0\n",
+         "game.banked", "0"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(newGame(), "");
+        EXPECT_EQ(run(row.state), "") << row.state;
+        EXPECT_EQ(captureStderr([] { runScript("save_game", "file", "test", nullptr); }), row.said)
+            << row.state;
+        EXPECT_EQ(run("set_player_bloodlevel(5) game.banked = 5 register_player_powerup('other')"),
+                  "");
+        EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "test", nullptr); }), "")
+            << row.state;
+        EXPECT_EQ(show(row.read), row.readBack) << row.state;
+    }
+}
+
+// A save that is not a file is refused at once with the reason; a FIFO once
+// held the game for ever, and a folder was said to be too long.
+TEST_F(GameScriptsTest, ASaveThatIsNoFileIsRefusedWithTheReason) {
+    ASSERT_EQ(newGame(), "");
+    const std::filesystem::path odd = workDir() / "Resources" / "odd.sav";
+    const std::pair<std::function<void()>, std::string> rows[] = {
+        {[&] { std::filesystem::create_directory(odd); }, "Resources/odd.sav: Is a directory"},
+        {[&] { mkfifo(odd.c_str(), 0600); }, "it is not a regular file"},
+        {[&] { std::filesystem::create_symlink("/dev/zero", odd); },
+         "it is not a regular file, or it changed while it was read"},
+    };
+    for (const auto& [make, reason] : rows) {
+        std::filesystem::remove_all(odd);
+        make();
+        EXPECT_EQ(captureStderr([] { runScript("load_game", "file", "odd", nullptr); }),
+                  "Not loaded from Resources/odd.sav: " + reason + "; nothing was changed\n");
+    }
+    // Saving over a folder fails with its reason, and leaves no temporary file.
+    std::filesystem::remove_all(odd);
+    std::filesystem::create_directory(odd);
+    const std::string said = captureStderr([] { runScript("save_game", "file", "odd", nullptr); });
+    EXPECT_EQ(said.rfind("Not saved to Resources/odd.sav: ", 0), 0u) << said;
+    EXPECT_NE(said.find("Is a directory; the previous save is kept\n"), std::string::npos) << said;
+    for (const auto& entry : std::filesystem::directory_iterator(workDir() / "Resources"))
+        EXPECT_NE(entry.path().extension(), ".new") << entry.path();
+}
+
+// Resources/best_score is read as a whole number of at most 15 digits (else
+// 0, as for a missing file), never as one beyond what the status line can
+// show; a failed write says why.
+TEST_F(GameScriptsTest, TheBestScoreIsABoundedWholeNumber) {
+    const std::filesystem::path best = workDir() / "Resources" / "best_score";
+    const std::pair<const char*, const char*> rows[] = {
+        {"42\n", "42"},
+        {" 7 \n", "7"},
+        {"999999999999999\n", "999999999999999"},
+        {"18446744073709551616\n", "0"},
+        {"1e300\n", "0"},
+        {"-5\n", "0"},
+        {"", "0"},
+        {nullptr, "0"}, // a FIFO
+    };
+    for (const auto& [text, read] : rows) {
+        // The file is read when the street is built, once.
+        EXPECT_EQ(run("game.built = nil"), "");
+        destroyAllWorldObjects();
+        clearTriggers();
+        resetZones();
+        clearNpcTable();
+        std::filesystem::remove(best);
+        if (text)
+            writeFile(best, text);
+        else
+            mkfifo(best.c_str(), 0600);
+        ASSERT_EQ(newGame(), "") << (text ? text : "FIFO");
+        EXPECT_EQ(show("game.best"), read) << (text ? text : "FIFO");
+    }
+    std::filesystem::remove(best);
+    addScript("record", "game.best = 0 game.banked = 12345 game.recordBest()");
+    inChild([] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1, 1};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        runScript("record", nullptr);
+    });
+    EXPECT_EQ(childErr, "Best score not kept in Resources/best_score: File too large\n");
+}
+
+// Two games in one folder, each saving and keeping its best score over and
+// over while a reader looks at both files all the time: each look finds one
+// game's whole file, never the bytes of both, and neither game is told that
+// its save failed.
+TEST_F(GameScriptsTest, TwoGamesInOneFolderNeverMixTheirSaves) {
+    ASSERT_EQ(newGame(), "");
+    const std::filesystem::path save = workDir() / "Resources" / "test.sav";
+    const std::filesystem::path best = workDir() / "Resources" / "best_score";
+    const char* const states[2] = {
+        "set_player_health(11) set_player_position(1, 2, 3) game.banked = 111",
+        "set_player_health(22) set_player_position(4, 5, 6) game.banked = 222"};
+    addScript("record", "game.best = 0 game.recordBest()");
+    std::string saved[2];
+    pid_t writers[2];
+    for (int i = 0; i < 2; ++i) {
+        // The save that game writes, as written alone.
+        ASSERT_EQ(run(states[i]), "");
+        ASSERT_EQ(captureStderr([] { runScript("save_game", "file", "test", nullptr); }), "");
+        saved[i] = readFile(save);
+        std::fflush(nullptr);
+        writers[i] = fork();
+        if (writers[i] == 0) {
+            const std::string log = (workDir() / ("writer" + std::to_string(i))).string();
+            std::freopen(log.c_str(), "w", stderr);
+            for (int n = 0; n < 300; ++n) {
+                runScript("save_game", "file", "test", nullptr);
+                runScript("record", nullptr);
+            }
+            std::fflush(nullptr);
+            _exit(0);
+        }
+    }
+    long looks = 0;
+    for (int alive = 2; alive > 0; ++looks) {
+        const std::string now = readFile(save), kept = readFile(best);
+        ASSERT_TRUE(now == saved[0] || now == saved[1]) << "look " << looks << ":\n" << now;
+        ASSERT_TRUE(kept == "" || kept == "111\n" || kept == "222\n")
+            << "look " << looks << ": " << kept;
+        alive = 0;
+        for (pid_t writer : writers)
+            alive += waitpid(writer, nullptr, WNOHANG) == 0;
+    }
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(readFile(workDir() / ("writer" + std::to_string(i))), "") << "writer " << i;
+    EXPECT_GT(looks, 0);
 }
 
 } // namespace

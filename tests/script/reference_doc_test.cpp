@@ -126,6 +126,18 @@ TEST(ScriptingReference, DocumentsExactlyTheRegisteredFunctions) {
             << name << " is documented but not registered";
 }
 
+// Every count of the functions in the reference ("63 global functions", "the
+// 63 functions below") is the number registered.
+TEST(ScriptingReference, CountsTheFunctionsThereAre) {
+    const std::string reference = readReference();
+    const std::regex count("([0-9]+) (global |script )?functions");
+    int counts = 0;
+    for (std::sregex_iterator it(reference.begin(), reference.end(), count), end; it != end;
+         ++it, ++counts)
+        EXPECT_EQ(std::stoul((*it)[1]), registeredFunctions().size()) << (*it)[0];
+    EXPECT_GT(counts, 0);
+}
+
 TEST(ScriptingReference, DescribesEveryEventAndItsArguments) {
     const std::string reference = readReference();
     for (const char* item : {"`new_game`", "`frame_started`", "`save_game`", "`load_game`",
