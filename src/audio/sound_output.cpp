@@ -6,19 +6,23 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
-const char* const kEffectNames[] = {"slap", "drink", "bank"};
+const char* const kEffectNames[] = {"slap", "drink", "bank", "warning"};
 
 int effectIndex(const std::string& name) {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < static_cast<int>(std::size(kEffectNames)); ++i)
         if (name == kEffectNames[i])
             return i;
     return -1;
 }
 
 } // namespace
+
+static_assert(std::size(kEffectNames) == SoundOutput::kEffects,
+              "a slot for every effect the scripts may name");
 
 struct SoundOutput::Loaded {
     Mix_Music* background = nullptr;
