@@ -6,6 +6,12 @@
 -- and only then renamed over it. A crash, a full disk or a read-only folder
 -- therefore never leaves a broken save behind: the previous one stays as it
 -- was, and one line on standard error says why nothing was saved.
+-- The game saves on the way out too (Escape, Q, closing the window): keep
+-- the round's score if it is the best.
+if game.recordBest then
+    game.recordBest()
+end
+
 local file = args.file or "test"
 if not string.find(file, "^[%w_%-]+$") then
     print("Not saving: bad save name " .. file)

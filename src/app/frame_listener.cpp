@@ -97,7 +97,9 @@ NBFrameListener::NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* w, Player
     OIS::ParamList params;
     params.insert(std::make_pair(std::string("WINDOW"), text.str()));
     inputSystem = OIS::InputManager::createInputSystem(params);
-    keyboard = static_cast<OIS::Keyboard*>(inputSystem->createInputObject(OIS::OISKeyboard, false));
+    // Buffered, so that a tap between two frames is seen too (KeyPresses).
+    keyboard = static_cast<OIS::Keyboard*>(inputSystem->createInputObject(OIS::OISKeyboard, true));
+    keyboard->setEventCallback(&presses);
     mouse = static_cast<OIS::Mouse*>(inputSystem->createInputObject(OIS::OISMouse, false));
 
     // No resize event follows the window's creation on X11, so the mouse area
@@ -151,7 +153,7 @@ flight::PlayerInput NBFrameListener::gatherInput(double frameSeconds) {
         input.hasKeyboard = true;
         input.keys.f1 = keyboard->isKeyDown(OIS::KC_F1);
         input.keys.f2 = keyboard->isKeyDown(OIS::KC_F2);
-        input.keys.space = keyboard->isKeyDown(OIS::KC_SPACE);
+        input.keys.space = presses.take(OIS::KC_SPACE) || keyboard->isKeyDown(OIS::KC_SPACE);
         climbHeld = keyboard->isKeyDown(OIS::KC_LSHIFT) || keyboard->isKeyDown(OIS::KC_RSHIFT);
     }
     if (mouse) {
@@ -178,6 +180,7 @@ FrameInput NBFrameListener::readControls(double frameSeconds) {
         input.newGame = keyboard->isKeyDown(OIS::KC_F3);
         input.saveGame = keyboard->isKeyDown(OIS::KC_F5);
         input.loadGame = keyboard->isKeyDown(OIS::KC_F8);
+        input.guideKey = presses.take(OIS::KC_H);
         const OIS::KeyCode bodyKeys[kBodyVariants] = {OIS::KC_1, OIS::KC_2, OIS::KC_3, OIS::KC_4};
         for (int variant = 0; variant < kBodyVariants && input.body < 0; ++variant)
             if (keyboard->isKeyDown(bodyKeys[variant]))

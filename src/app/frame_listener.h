@@ -5,6 +5,7 @@
 #include <OgreFrameListener.h>
 
 #include "app/frame_driver.h"
+#include "app/key_presses.h"
 #include "player/flight.h"
 #include "player/held_climb.h"
 
@@ -50,4 +51,5 @@ private:
     bool running = true;
     FrameDriver driver;
     HeldClimb heldClimb;
+    KeyPresses presses;
 };
