@@ -147,7 +147,7 @@ void NBApplication::createWindowAndScene() {
 void NBApplication::createPlayerAndDisplay() {
     player = new Player();
     hud = new Hud();
-    displayAids = new DisplayAids();
+    displayAids = makeDisplayAids();
 }
 
 // The worker thread, the capture format, the device and the start. Failures

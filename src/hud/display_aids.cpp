@@ -130,6 +130,13 @@ void DisplayAids::update(const AidValues& values) {
 }
 
 void DisplayAids::updateSteering(const AidValues& values, float width, float height) {
+    // Holding on to a person the insect does not steer, and the host's label
+    // is where the mark would be.
+    if (values.host) {
+        hide(centre);
+        hide(steering);
+        return;
+    }
     if (values.firstPerson)
         hide(centre);
     else if (!centre->isVisible())
@@ -230,6 +237,15 @@ void DisplayAids::updateGuide() {
 }
 
 DisplayAids* displayAids = nullptr;
+
+DisplayAids* makeDisplayAids() {
+    if (!Ogre::OverlayManager::getSingleton().getByName("Nightbite_aids")) {
+        std::fprintf(stderr, "No overlay Nightbite_aids in the media: the game runs without its "
+                             "steering mark, labels, goal marker and guide\n");
+        return nullptr;
+    }
+    return new DisplayAids();
+}
 
 void updateDisplayAids(const flight::MouseInput& mouse, const Ogre::Camera* camera) {
     if (!displayAids || !player)

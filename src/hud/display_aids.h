@@ -84,6 +84,12 @@ private:
 // The game's aids; start-up makes them after the display.
 extern DisplayAids* displayAids;
 
+// Makes the game's aids when the media have their overlay; media of an older
+// version of the game, which do not, give one line on standard error and a
+// game without them (null). An overlay that is there but broken still
+// throws.
+DisplayAids* makeDisplayAids();
+
 // Updates the global aids from the player, the people, the scripts' goal and
 // guide, the mouse and the camera (null: nothing tied to the world shows);
 // nothing happens before the aids and the player exist.

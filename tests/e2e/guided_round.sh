@@ -7,7 +7,22 @@
 # Space once, climb to the roof, fly to the nest and bank. The guide goes step
 # by step; the best score is kept at once, after F3, and after a restart, when
 # the guide no longer shows by itself.
+#
+# With NB_ROUND_PICTURES=DIR it also keeps four pictures of the window there
+# (start, drinking, carrying, banked: the README's); with NB_WHISTLE=FILE
+# (raw 22050 Hz mono S16) the microphone hears that recording, through SDL's
+# disk driver.
 source "$(dirname "$0")/lib.sh" "$1"
+if [ -n "${NB_WHISTLE:-}" ]; then
+    export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN=$NB_WHISTLE SDL_DISKAUDIOFILE=/dev/null
+fi
+# Takes the picture while the round goes on (a slow machine takes seconds).
+pictures=()
+picture() {
+    [ -n "${NB_ROUND_PICTURES:-}" ] || return 0
+    (window_shot "$1" && cp "$NB_TMP/$1.png" "$NB_ROUND_PICTURES/$1.png") &
+    pictures+=($!)
+}
 start_xvfb
 make_game_dir
 cp "$NB_RUN_DIR"/Resources/Scripts/*.lua "$NB_GAME_DIR/Resources/Scripts/"
@@ -108,23 +123,24 @@ start_program nightbite
 centre_game_window
 wait_frames 5
 wait_log "^hud_guide Guide 1/7: Climb"
+wait_frames 20
+picture start
 
 fly_until 0 240 0 '$2 > 200' "the first climb"
 wait_log "^hud_guide Guide 2/7: Fly to a person"
 fly_until 370 240 300 '$6 == "gustav"' "gustav's head"
-[ "$shift_down" = 1 ] && xdotool keyup shift && shift_down=0
+# Ready to leave: the climb held while drinking (it lifts nothing yet).
+[ "$shift_down" = 0 ] && xdotool keydown shift && shift_down=1
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
 wait_log "^hud_guide Guide 4/7: Drink"
 wait_log "^play_sound drink"
 wait_log "^play_sound warning"
 wait_log "^hud_message About to be slapped! Press Space to get away"
 wait_log "^hud_guide Guide 5/7: Fly off before the slap"
+picture drinking
 echo "drinking: $(state)"
 
 # Climbing, one short tap of Space, as a hurried player gives it.
-xdotool keydown shift
-shift_down=1
-wait_frames 10
 xdotool key space
 wait_frames 10
 [ "$(field 6)" = "-" ] || fail "a tap of Space did not take the insect off gustav: $(state)"
@@ -134,6 +150,8 @@ wait_log "^hud_guide Guide 6/7: Fly to the nest"
 echo "away with $blood blood"
 
 fly_until 370 1010 300 '$2 > 980' "the height of the roofs"
+fly_until 680 1010 0 '$1 > 420' "the way to the nest"
+picture carrying
 fly_until 680 1010 0 '$8 > 0' "the nest"
 [ "$shift_down" = 1 ] && xdotool keyup shift && shift_down=0
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
@@ -141,10 +159,13 @@ score=$(field 8 | awk '{printf "%d", $1}')
 echo "banked: score $score"
 wait_log "^play_sound bank"
 wait_log "^hud_guide Well done"
+wait_frames 10
+picture banked
 best=$(cat "$NB_GAME_DIR/Resources/best_score" 2>/dev/null)
 [ "$best" = "$score" ] || fail "best_score holds '$best' right after banking $score"
 [ -f "$NB_GAME_DIR/Resources/guide_done" ] || fail "the finished guide is not remembered"
 
+for p in "${pictures[@]}"; do wait "$p"; done
 press_key F3
 wait_log "^hud_status Score 0   Health 100   Blood type A   Best $score\$"
 [ "$(cat "$NB_GAME_DIR/Resources/best_score")" = "$score" ] || fail "F3 changed best_score"
