@@ -57,13 +57,13 @@ if not nb_staged then
 end
 local p, o, v = get_player_position(), get_player_orientation(), get_player_speed()
 local f = io.open("$NB_TMP/state", "w")
-f:write(string.format("%.1f %.1f %.1f %.4f %.3f %s %.1f %.1f %.3f\n", p[1], p[2], p[3],
+f:write(string.format("%.1f %.1f %.1f %.4f %.3f %s %.1f %d %.3f\n", p[1], p[2], p[3],
                       math.atan2(o[7], o[9]), v[1], get_currently_sucked_npc() or "-",
-                      get_player_bloodlevel(), game.banked or 0, get_player_thrust()))
+                      get_player_bloodlevel(), math.floor(game.banked or 0), get_player_thrust()))
 f:close()
 LUA
 add_frame_counter
-# x y z heading forward-speed host blood banked thrust
+# x y z heading forward-speed host blood banked (whole) thrust
 state() { cat "$NB_TMP/state" 2>/dev/null; }
 # One field of the state; the game rewrites the file every frame, so a read
 # that catches it empty is tried again.
@@ -155,7 +155,7 @@ picture carrying
 fly_until 680 1010 0 '$8 > 0' "the nest"
 [ "$shift_down" = 1 ] && xdotool keyup shift && shift_down=0
 xdotool mousemove $((wx + ww / 2)) $((wy + wh / 2))
-score=$(field 8 | awk '{printf "%d", $1}')
+score=$(field 8)
 echo "banked: score $score"
 wait_log "^play_sound bank"
 wait_log "^hud_guide Well done"
