@@ -215,22 +215,24 @@ void writeTower(const std::string& outDir) {
     m.write(outDir, "tower.mesh");
 }
 
-// The blocks' walls: three floors of four plain windows, no door, made to
-// repeat; and their light at night, a window lit here and there.
-void writeTowerTextures(const std::string& outDir) {
-    Picture wall(128, 128, {0.5f, 0.48f, 0.5f, 1});
-    Picture light(128, 128, {0, 0, 0, 1});
+// The blocks' walls as the night shows them, lit beforehand (the blocks are
+// drawn unlit, with one picture, since they fill much of the screen): three
+// floors of four plain windows, no door, made to repeat, a window lit here
+// and there.
+void writeTowerTexture(const std::string& outDir) {
+    Picture wall(128, 128, {0.11f, 0.11f, 0.14f, 1});
     media::Random pick(97);
     for (int f = 0; f < 3; ++f)
         for (int w = 0; w < 4; ++w) {
             const int x0 = 6 + w * 32, y0 = 10 + f * 43;
-            fillRect(wall, x0, y0, x0 + 20, y0 + 26, {0.08f, 0.1f, 0.15f, 1});
-            if (pick.next() < 0.22f)
-                fillRect(light, x0 + 1, y0 + 1, x0 + 19, y0 + 25,
-                         {0.7f * (0.7f + 0.3f * pick.next()), 0.5f, 0.25f, 1});
+            fillRect(wall, x0, y0, x0 + 20, y0 + 26, {0.03f, 0.04f, 0.07f, 1});
+            if (pick.next() < 0.22f) {
+                const float k = 0.7f + 0.3f * pick.next();
+                fillRect(wall, x0 + 1, y0 + 1, x0 + 19, y0 + 25,
+                         {0.8f * k, 0.55f * k, 0.28f * k, 1});
+            }
         }
-    wall.save(outDir + "/tower_wall.dds");
-    light.save(outDir + "/tower_lights.dds");
+    wall.save(outDir + "/tower_night.dds");
 }
 
 void writeStreet(const std::string& outDir) {
@@ -245,7 +247,7 @@ void writeStreet(const std::string& outDir) {
     writeHouse(outDir, "Nightbite/Street/FacadeB", "house_b.mesh");
     writeLamp(outDir);
     writeLampPool(outDir);
-    writeTowerTextures(outDir);
+    writeTowerTexture(outDir);
     writeTower(outDir);
 }
 
