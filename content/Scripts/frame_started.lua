@@ -1,11 +1,26 @@
 -- The game's rules, once per frame (kept to a few calls):
 --  * attached to a person, the insect drinks: the blood level rises, twice as
---    fast from a person of the player's own blood type, up to 150;
---  * the person grows annoyed while it drinks; a warning shows past 1.5
---    seconds of it, and past 3 they slap; a slap that lands (the insect still
---    there 0.6 s later) costs a third of the health;
+--    fast from a person of the player's own blood type. Past 100 it slows,
+--    down to a quarter at the climbing limit, and stops at 200;
+--  * crossing the climbing limit says so: from 150 on even full thrust no
+--    longer lifts the insect (the flight's lift at full thrust, level, is
+--    10 * (1 - 0.5 * (1 + load / 150)), zero at 150; the blood meter marks
+--    the same load);
+--  * the person grows annoyed while it drinks: the annoyance level goes from
+--    0 to 1 in 3 seconds (the display shows it as a bar over them). At 1 they
+--    slap, but only once a warning, a message and a sound, has come at least
+--    a second before; it comes at 0.5, and again for every slap. A slap that
+--    lands (the insect still there 0.6 s later) costs a third of the health,
+--    and the person calms down to a third;
 --  * at no health the round is over and nothing counts until F3;
 --  * annoyance fades while nobody is drinking.
+local slapSeconds = 3
+local warnAt = 0.5
+local warnAhead = 1
+local climbLimit = 150
+local slowFrom = 100
+local mostBlood = 200
+
 if not game.people then
     return
 end
@@ -30,33 +45,48 @@ end
 local dt = get_time_since_last_frame()
 local victim = get_currently_sucked_npc()
 
--- The first sip from a person is heard.
+-- The first sip from a person is heard; a returning insect is warned anew.
 if victim and victim ~= game.drinkingFrom then
     play_sound("drink")
-    game.warned = nil
+    game.warnedFor[victim] = nil
 end
 game.drinkingFrom = victim
 
 if victim then
     local level = get_player_bloodlevel()
-    if level < 150 then
+    if level < mostBlood then
         local rate = npc_get_bloodtype(victim) == get_player_bloodtype() and 40 or 20
         if game.proboscis then
             rate = rate * 1.5
         end
-        set_player_bloodlevel(math.min(150, level + rate * dt))
+        -- Slower as the load nears the climbing limit.
+        if level > slowFrom then
+            rate = rate * (1 - 0.75 * math.min(1, (level - slowFrom) / (climbLimit - slowFrom)))
+        end
+        set_player_bloodlevel(math.min(mostBlood, level + rate * dt))
     end
-    local annoyance = (npc_get_annoyancelevel(victim) or 0) + dt
+    local annoyance = math.min(1, (npc_get_annoyancelevel(victim) or 0) + dt / slapSeconds)
     npc_set_annoyancelevel(victim, annoyance)
-    if annoyance > 1.5 and annoyance <= 3 and game.warned ~= victim then
-        game.warned = victim
+    local warned = game.warnedFor[victim]
+    if warned then
+        warned = warned + dt
+        game.warnedFor[victim] = warned
+    elseif annoyance >= warnAt and not game.slapping[victim] then
+        game.warnedFor[victim] = 0
+        play_sound("warning")
         hud_message("About to be slapped! Press Space to get away", 1.5)
     end
-    if annoyance > 3 and not game.slapping[victim] then
+    if annoyance >= 1 and warned and warned >= warnAhead and not game.slapping[victim] then
         npc_animate_slap(victim)
         game.slapping[victim] = 0.6
     end
 end
+
+local heavy = get_player_bloodlevel() >= climbLimit
+if heavy and not game.tooHeavy then
+    hud_message("Too heavy to climb: bank it,\nor press the right button to drop it", 4)
+end
+game.tooHeavy = heavy
 
 for name, left in pairs(game.slapping) do
     left = left - dt
@@ -80,7 +110,8 @@ for name, left in pairs(game.slapping) do
                 npc_walk_towards(name, 0, 0, p.speed)
             end
         end
-        npc_set_annoyancelevel(name, 1)
+        npc_set_annoyancelevel(name, 1 / slapSeconds)
+        game.warnedFor[name] = nil
     end
 end
 
@@ -90,6 +121,10 @@ local calm = game.people[game.calmIndex].name
 if calm ~= victim then
     local annoyance = npc_get_annoyancelevel(calm) or 0
     if annoyance > 0 then
-        npc_set_annoyancelevel(calm, math.max(0, annoyance - dt * #game.people * 0.5))
+        npc_set_annoyancelevel(calm, math.max(0, annoyance - dt * #game.people * 0.5 / slapSeconds))
     end
+end
+
+if game.guideStep then
+    game.guideFrame(dt)
 end

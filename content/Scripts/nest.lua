@@ -5,8 +5,11 @@ if level <= 0 or game.over then
     return
 end
 game.banked = (game.banked or 0) + level
+game.bankCount = (game.bankCount or 0) + 1
 set_player_bloodlevel(0)
 play_sound("bank")
+-- The best score is kept the moment this round's beats it.
+game.recordBest()
 print(string.format("Banked %d blood, %d in all.", level, game.banked))
 hud_message(string.format("Banked %d blood!", level), 2.5)
 if game.banked >= 300 and not game.proboscis then

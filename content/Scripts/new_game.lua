@@ -15,6 +15,11 @@
 -- saves, in the player's own folder).
 
 local pi = math.pi
+-- The houses' roofs are flat at this height; the nest sits on the middle one
+-- on the east side.
+local roofTop = 930
+local houseMargin = 25
+game.nest = {680, roofTop, 0}
 
 -- A solid prop: the world object and a collision zone around it. Zones start
 -- below the ground: a walking person's feet are probed just under it.
@@ -33,17 +38,21 @@ local function buildStreet()
     create_world_object("ground", "ground.mesh")
     set_world_object_position("ground", 0, -2, 0)
 
-    -- Houses, 1000 wide along the street, 600 deep and 900 high, their
-    -- fronts to the road; two patterns of lit windows take turns.
+    -- Houses, 1000 wide along the street, 600 deep and 900 high under a
+    -- roof slab that ends at 930, their fronts to the road; two patterns of
+    -- lit windows take turns. Their zones reach 25 past the walls (the roof
+    -- overhangs 15), so that the insect, some 20 long, stays outside them.
     local houses = {"house.mesh", "house_b.mesh"}
+    local m = houseMargin
     for i, z in ipairs({-1100, 0, 1100}) do
-        solid("house_east_" .. i, houses[i % 2 + 1], 800, z, -pi / 2, 500, z - 500, 600, 900, 1000)
-        solid("house_west_" .. i, houses[(i + 1) % 2 + 1], -800, z, pi / 2, -1100, z - 500, 600,
-              900, 1000)
+        solid("house_east_" .. i, houses[i % 2 + 1], 800, z, -pi / 2, 500 - m, z - 500 - m,
+              600 + 2 * m, roofTop, 1000 + 2 * m)
+        solid("house_west_" .. i, houses[(i + 1) % 2 + 1], -800, z, pi / 2, -1100 - m,
+              z - 500 - m, 600 + 2 * m, roofTop, 1000 + 2 * m)
     end
     -- The flat roofs are where an insect can rest.
-    create_landing_zone(900, 500, -1600, 1100, 1600)
-    create_landing_zone(900, -1100, -1600, -500, 1600)
+    create_landing_zone(roofTop, 500, -1600, 1100, 1600)
+    create_landing_zone(roofTop, -1100, -1600, -500, 1600)
 
     -- Lamps on the kerb, their arms over the road; a post is 20 thick and
     -- 520 high. Each throws a pool of light under its head, 140 out.
@@ -74,6 +83,26 @@ local function buildStreet()
         add_collision_zone(name, b[1] - 75, -50, b[2] - 75, 150, 200, 150, 0)
     end
 
+    -- Blocks of flats all round, their fronts on the ground's edge beyond the
+    -- houses and at both ends of the street, taller than the insect can fly
+    -- (it never passes 1700), so that the street has no empty horizon.
+    local blocks = {}
+    for i = -3, 2 do
+        table.insert(blocks, {i * 1000 + 500, 2300, 0})
+        table.insert(blocks, {i * 1000 + 500, -2300, pi})
+    end
+    for i = -2, 1 do
+        table.insert(blocks, {2300, i * 1000 + 500, -pi / 2})
+        table.insert(blocks, {-2300, i * 1000 + 500, pi / 2})
+    end
+    for i, b in ipairs(blocks) do
+        local name = "block_" .. i
+        create_world_object(name, "tower.mesh")
+        set_world_object_position(name, b[1], 0, b[2])
+        yaw_world_object(name, b[3])
+        set_world_object_scale(name, 1, 1 + 0.12 * (i % 3), 1)
+    end
+
     -- Invisible walls where the street ends, so nobody walks or flies off it.
     add_collision_zone("edge_north", -2000, -50, 1950, 4000, 3050, 100, 0)
     add_collision_zone("edge_south", -2000, -50, -2050, 4000, 3050, 100, 0)
@@ -99,9 +128,19 @@ local function buildStreet()
         npc_walk_towards(p.name, 0, 0, p.speed)
     end
 
-    -- The nest on the middle east roof (on the left as the insect starts)
-    -- banks the blood; a welcome at the start.
-    create_trigger("nest", 550, 890, -450, 1050, 1100, 450, "nest")
+    -- The nest on the middle east roof (on the left as the insect starts),
+    -- near its front so that it shows from the street, in a pool of warm
+    -- light; landing anywhere on that roof banks the blood. The display's
+    -- marker leads there while the insect carries blood.
+    local nest = game.nest
+    create_world_object("nest", "nest.mesh")
+    set_world_object_position("nest", nest[1], roofTop, nest[3])
+    create_world_object("nest_light", "lamp_pool.mesh")
+    set_world_object_scale("nest_light", 1.1, 1, 1.1)
+    set_world_object_position("nest_light", nest[1], roofTop + 1, nest[3])
+    create_landing_zone(roofTop, nest[1] - 150, nest[3] - 150, nest[1] + 150, nest[3] + 150)
+    create_trigger("nest", 500 - houseMargin, roofTop - 10, -500 - houseMargin, 1100 + houseMargin,
+                   roofTop + 200, 500 + houseMargin, "nest")
     set_trigger_autorepeat("nest", false)
     create_trigger("welcome", -150, -10, -150, 150, 300, 150, "welcome")
     set_trigger_autorepeat("welcome", false)
@@ -194,14 +233,132 @@ function game.endRound()
     hud_message(text, math.huge)
 end
 
+-- The guide of a first round: one step at a time at the bottom of the
+-- screen, each going on to the next once it is done. It shows on a player's
+-- first start only (Resources/guide_done remembers that it was done or
+-- skipped); H skips it, and H shows it again from its first step.
+game.guideFile = "Resources/guide_done"
+
+-- Each step: what to do, how, and when it is done, given what the frame saw
+-- (s.y height, s.moved distance flown since the step began, s.host the
+-- person the insect holds on to, s.blood, s.warned a slap warning shown,
+-- s.toNest the distance to the nest, s.banked banks since the step began).
+game.guideSteps = {
+    {"Climb", "Whistle a high note, or hold the left button or Shift",
+     function(s) return s.y > 150 end},
+    {"Fly to a person", "Cursor up flies forward; left or right turns",
+     function(s) return s.moved > 250 or s.host end},
+    {"Land on a person's head", "Come down onto them from just above",
+     function(s) return s.host end},
+    {"Drink", "Stay on: the blood meter on the right fills",
+     function(s) return s.blood >= 30 or s.warned end},
+    {"Fly off before the slap", "Hold Shift (or whistle) and press Space",
+     function(s) return not s.host and s.blood > 0 end},
+    {"Fly to the nest", "Climb and follow the orange arrow to the lit roof",
+     function(s) return s.toNest < 700 end},
+    {"Land in the nest", "Come down on the roof: the blood is banked",
+     function(s) return s.banked > 0 end},
+}
+
+local function showGuideStep()
+    local step = game.guideSteps[game.guideStep]
+    hud_guide(string.format("Guide %d/%d: %s\n%s\nH: skip the guide", game.guideStep,
+                            #game.guideSteps, step[1], step[2]))
+    local p = get_player_position()
+    game.guideFrom = {p[1], p[3]}
+    game.guideBanks = game.bankCount or 0
+end
+
+function game.startGuide()
+    game.guideStep = 1
+    game.guideDone = nil
+    showGuideStep()
+end
+
+-- Marks the guide as done for this player: it will not show by itself again.
+local function rememberGuide()
+    local file = io.open(game.guideFile, "wb")
+    if file then
+        file:write("done\n")
+        file:close()
+    end
+end
+
+function game.startGuideOnce()
+    local file = io.open(game.guideFile, "rb")
+    if file then
+        file:close()
+    else
+        game.startGuide()
+    end
+end
+
+function game.skipGuide()
+    game.guideStep = nil
+    game.guideDone = nil
+    hud_guide("")
+    rememberGuide()
+end
+
+-- Once a frame while the guide shows: goes on when the step is done. A
+-- carried load lost before it was banked sends the guide back to drinking.
+function game.guideFrame(dt)
+    if game.guideDone then
+        game.guideDone = game.guideDone - dt
+        if game.guideDone <= 0 then
+            game.guideStep = nil
+            game.guideDone = nil
+            hud_guide("")
+        end
+        return
+    end
+    local p = get_player_position()
+    local host = get_currently_sucked_npc()
+    local s = {
+        y = p[2],
+        moved = math.sqrt((p[1] - game.guideFrom[1]) ^ 2 + (p[3] - game.guideFrom[2]) ^ 2),
+        host = host,
+        blood = get_player_bloodlevel(),
+        warned = host and game.warnedFor[host] ~= nil,
+        toNest = math.sqrt((p[1] - game.nest[1]) ^ 2 + (p[2] - game.nest[2]) ^ 2 +
+                           (p[3] - game.nest[3]) ^ 2),
+        banked = (game.bankCount or 0) - game.guideBanks,
+    }
+    if game.guideStep >= 5 and s.blood <= 0 and s.banked <= 0 then
+        game.guideStep = 2
+        showGuideStep()
+        return
+    end
+    if not game.guideSteps[game.guideStep][3](s) then
+        return
+    end
+    if game.guideStep < #game.guideSteps then
+        game.guideStep = game.guideStep + 1
+        showGuideStep()
+    else
+        hud_guide("Well done: the blood is banked, and your score is up!\n" ..
+                  "Drink and bank more before the slaps end the round\n" ..
+                  "H shows the guide again")
+        game.guideDone = 8
+        rememberGuide()
+    end
+end
+
+-- A new round keeps the score of the one before, if it was the best.
+if game.built and game.banked then
+    game.recordBest()
+end
+
 if not game.built then
     game.bestScoreFile = "Resources/best_score"
     game.best = readBest()
     buildStreet()
 end
 
--- The player and the moods start over.
+-- The player and the moods start over, the insect facing down the street
+-- (+Z), with the nest's house on its left.
 set_player_position(0, 10, 0)
+set_player_heading(0)
 set_player_speed(0, 0, 0)
 set_player_health(100)
 set_player_bloodlevel(0)
@@ -213,9 +370,15 @@ for _, p in ipairs(game.people) do
     npc_set_annoyancelevel(p.name, 0)
 end
 game.slapping = {}
+game.warnedFor = {}
+game.tooHeavy = false
 game.banked = 0
 game.proboscis = nil
 game.over = false
-game.warned = nil
 hud_message("", 0)
+hud_goal(game.nest[1], game.nest[2] + 40, game.nest[3])
 game.showStatus()
+if game.guideStep == nil and not game.guideSeen then
+    game.guideSeen = true
+    game.startGuideOnce()
+end

@@ -10,6 +10,12 @@
 -- Nothing is written that load_game.lua would refuse: a number it would not
 -- read is saved as the nearest one it reads, and a powerup whose name would
 -- not read back is left out, each with one line on standard error.
+-- The game saves on the way out too (Escape, Q, closing the window): keep
+-- the round's score if it is the best.
+if game.recordBest then
+    game.recordBest()
+end
+
 local file = args.file or "test"
 if not string.find(file, "^[%w_%-]+$") then
     print("Not saving: bad save name " .. file)

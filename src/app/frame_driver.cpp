@@ -2,6 +2,7 @@
 
 #include "app/player_camera.h"
 #include "audio/sound_output.h"
+#include "hud/display_aids.h"
 #include "hud/display_text.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
@@ -43,18 +44,25 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
         } else if (input.body >= 0 && input.body < kBodyVariants) {
             insect.selectBody(input.body);
         }
+        if (input.guideKey)
+            runScript("guide_key", nullptr);
     }
-    insect.update(static_cast<float>(frameTime), input.player);
+    flight::PlayerInput controls = input.player;
+    controls.keys.space = takeOff.spaceDown(controls.keys.space, insect.getSuckedNpc() != nullptr);
+    insect.update(static_cast<float>(frameTime), controls);
     // The wings are heard while the insect flies: neither sitting nor holding
     // on to a person.
     if (soundOutput)
         soundOutput->setBuzz(static_cast<float>(insect.getThrust()),
                              !insect.flightState().sitting && !insect.getSuckedNpc());
     // Tests without a camera run everything else.
-    if (camera)
+    if (camera) {
         camera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
                                    insect.sightNode()->_getDerivedPosition());
+        camera->keepInTheOpen(insect.getPosition());
+    }
     runScript("frame_started", nullptr);
+    updateDisplayAids(input.player.mouse, camera ? camera->getCamera() : nullptr);
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
 }
 

@@ -3,6 +3,7 @@
 // tests run it with made-up controls and no window.
 #pragma once
 #include "app/hot_key_clock.h"
+#include "app/take_off_hold.h"
 #include "player/flight.h"
 
 // The controls of one frame beyond the insect's own.
@@ -13,6 +14,7 @@ struct FrameInput {
     bool saveGame = false; // F5
     bool loadGame = false; // F8
     int body = -1;         // the first body key (1..4) held, as 0..3; -1 none
+    bool guideKey = false; // H pressed since the last frame
     HotKeyClock clock;     // when the hot keys are read
 };
 
@@ -32,7 +34,8 @@ public:
     void setCamera(PlayerCamera* c) { camera = c; }
 
     // Triggers, the HUD, the frame time, the people, the hot keys or body keys,
-    // the insect's step, the camera, then the "frame_started" event.
+    // the guide key, the insect's step, the camera, the "frame_started"
+    // event, then the display's aids.
     FrameOutcome runFrame(double dt, const FrameInput& input);
 
     // A frame of a paused game: no game time passes and nothing moves or
@@ -45,5 +48,6 @@ private:
     bool hotKey(const HotKeyClock& now, const char* event, const char* file);
 
     HotKeyGuard hotKeys;
+    TakeOffHold takeOff;
     PlayerCamera* camera;
 };

@@ -252,7 +252,7 @@ flight::PlayerInput NBFrameListener::gatherInput(double frameSeconds) {
         input.hasKeyboard = true;
         input.keys.f1 = keyboard->isKeyDown(OIS::KC_F1);
         input.keys.f2 = keyboard->isKeyDown(OIS::KC_F2);
-        input.keys.space = keyboard->isKeyDown(OIS::KC_SPACE);
+        input.keys.space = presses.take(OIS::KC_SPACE) || keyboard->isKeyDown(OIS::KC_SPACE);
         climbHeld = keyboard->isKeyDown(OIS::KC_LSHIFT) || keyboard->isKeyDown(OIS::KC_RSHIFT);
     }
     if (mouse) {
@@ -279,6 +279,7 @@ FrameInput NBFrameListener::readControls(double frameSeconds) {
         input.newGame = keyboard->isKeyDown(OIS::KC_F3);
         input.saveGame = keyboard->isKeyDown(OIS::KC_F5);
         input.loadGame = keyboard->isKeyDown(OIS::KC_F8);
+        input.guideKey = presses.take(OIS::KC_H);
         const OIS::KeyCode bodyKeys[kBodyVariants] = {OIS::KC_1, OIS::KC_2, OIS::KC_3, OIS::KC_4};
         for (int variant = 0; variant < kBodyVariants && input.body < 0; ++variant)
             if (keyboard->isKeyDown(bodyKeys[variant]))
@@ -290,6 +291,10 @@ FrameInput NBFrameListener::readControls(double frameSeconds) {
 }
 
 bool NBFrameListener::keyPressed(const OIS::KeyEvent& event) {
+    // The game's own taps (Space, H) count only while it runs: a key pressed
+    // on the pause screen must not act once the game resumes.
+    if (!pause.paused())
+        presses.keyPressed(event);
     switch (event.key) {
     case OIS::KC_P:
         togglePause = true;

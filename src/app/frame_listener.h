@@ -6,6 +6,7 @@
 
 #include "app/frame_driver.h"
 #include "app/pause_state.h"
+#include "app/key_presses.h"
 #include "player/flight.h"
 #include "player/held_climb.h"
 
@@ -103,4 +104,5 @@ private:
     std::array<std::array<int, 2>, 8> clicks{};
     std::size_t clickCount = 0;
     static NBFrameListener* current;
+    KeyPresses presses;
 };

@@ -8,6 +8,7 @@
 #include "audio/microphone_level.h"
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
+#include "hud/display_aids.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
@@ -150,6 +151,7 @@ void NBApplication::createWindowAndScene() {
 void NBApplication::createPlayerAndDisplay() {
     player = new Player();
     hud = new Hud();
+    displayAids = makeDisplayAids();
 }
 
 // The worker thread, the capture format, the device and the start. Failures

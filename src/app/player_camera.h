@@ -19,6 +19,11 @@ public:
 
     void updatePlayerCamera(const Ogre::Vector3& cameraGoal, const Ogre::Vector3& lookAtGoal);
 
+    // Pulls the camera in towards the insect when a collision zone stands
+    // between them, and keeps it above the ground, so that it never looks out
+    // from inside a wall, a roof or the ground.
+    void keepInTheOpen(const Ogre::Vector3& insect);
+
 private:
     Ogre::SceneNode* targetNode;
     Ogre::SceneNode* cameraNode;

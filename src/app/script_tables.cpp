@@ -1,6 +1,7 @@
 // The one place that knows every subsystem's script functions.
 #include "audio/sound_output.h"
 #include "hud/hud.h"
+#include "hud/script_aids.h"
 #include "npc/npc.h"
 #include "player/player.h"
 #include "script/script_api.h"
@@ -18,5 +19,7 @@ const luaL_Reg* const scriptFunctionTables[] = {
     npcFunctions,
     soundFunctions,
     hudFunctions,
+    hudAidFunctions,
+    playerHeadingFunctions,
     nullptr,
 };

@@ -8,10 +8,11 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
-const char* const kEffectNames[] = {"slap", "drink", "bank"};
+const char* const kEffectNames[] = {"slap", "drink", "bank", "warning"};
 
 // A volume of 0 to 128, the mixer's scale, scaled by a player's percentage.
 int scaled(int volume, int percent) {
@@ -19,13 +20,16 @@ int scaled(int volume, int percent) {
 }
 
 int effectIndex(const std::string& name) {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < static_cast<int>(std::size(kEffectNames)); ++i)
         if (name == kEffectNames[i])
             return i;
     return -1;
 }
 
 } // namespace
+
+static_assert(std::size(kEffectNames) == SoundOutput::kEffects,
+              "a slot for every effect the scripts may name");
 
 struct SoundOutput::Loaded {
     Mix_Music* background = nullptr;

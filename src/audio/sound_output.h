@@ -56,12 +56,12 @@ public:
     std::string soundFolder = "Resources/sound";
 
     static constexpr int kBuzzLoops = 4;
+    static constexpr int kEffects = 4; // slap, drink, bank, warning
 
 private:
     void startBuzz();
 
     bool audioInitialised = false;
-    static constexpr int kEffects = 3;
     static constexpr int kEffectChannels = 6;
     // What the mixer has loaded: the ambience and the sound files
     // (sound_output.cpp keeps the mixer's types to itself).

@@ -39,6 +39,10 @@ public:
     void update(const HudValues& values);
 
     Ogre::Overlay* getOverlay() const { return overlay; }
+    // The blood bar as the overlay defines it: the height 100 fills, and its
+    // bottom edge, which stays.
+    double bloodBarFull() const { return bloodBarFullHeight; }
+    double bloodBarBase() const { return bloodBarBottom; }
 
 private:
     // Recaptions the scripts' texts when they have changed.

@@ -26,6 +26,18 @@ constexpr float kLandingPose = 0.2f;
 constexpr float kTakeOffLift = 90.0f;
 constexpr float kHangHeight = 40.0f;
 
+// The heaviest blood load that a thrust still lifts, flying level. The
+// vertical acceleration of accelerate() is
+//   kLift * (thrust * cos(pitch) - 0.5 * (weight + load / kBloodWeightDivisor)),
+// which at pitch 0 is above zero only while
+//   load < kBloodWeightDivisor * (2 * thrust - weight).
+// At full thrust (1) and the insect's own weight (1) that is 150: a heavier
+// insect cannot climb at all, and at exactly 150 full thrust only hovers.
+// Every tilt lowers it further (cos(pitch) < 1).
+constexpr double heaviestClimbingLoad(double thrust = 1.0, double weight = 1.0) {
+    return kBloodWeightDivisor * (2.0 * thrust - weight);
+}
+
 // What the flight rules read and write of the player, besides the nodes.
 struct FlightState {
     float pitch = 0;    // applied to the main node about its local X axis

@@ -89,6 +89,16 @@ void PlayerCharacter::setThrust(double thrust) {
     state.thrust = thrust > 1 ? 1.0 : (thrust > 0 ? thrust : 0.0);
 }
 
+void PlayerCharacter::setHeading(float radians) {
+    if (!std::isfinite(radians))
+        return;
+    // The flight yaws the main node in world space and pitches it in its own:
+    // its turn is always the heading's turn followed by the pitch.
+    state.yaw = radians;
+    main->setOrientation(Ogre::Quaternion(Ogre::Radian(radians), Ogre::Vector3::UNIT_Y) *
+                         Ogre::Quaternion(Ogre::Radian(state.pitch), Ogre::Vector3::UNIT_X));
+}
+
 void PlayerCharacter::pitch(float radians) { main->pitch(Ogre::Radian(radians)); }
 void PlayerCharacter::yaw(float radians) {
     main->yaw(Ogre::Radian(radians), Ogre::Node::TS_WORLD);

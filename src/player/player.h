@@ -59,6 +59,11 @@ public:
     bool isFirstPerson() const { return firstPerson; }
     const flight::FlightState& flightState() const { return state; }
 
+    // Turns the insect to fly along the heading (radians about world Y, 0
+    // along +Z), keeping its pitch and bank: the flight's own heading and the
+    // main node's turn both change, so it also travels that way.
+    void setHeading(float radians);
+
     void pitch(float radians);
     void yaw(float radians);
     void roll(float radians);
@@ -147,3 +152,5 @@ extern Player* player;
 
 struct luaL_Reg;
 extern const luaL_Reg playerFunctions[];
+// Added after the first sixty: set_player_heading.
+extern const luaL_Reg playerHeadingFunctions[];

@@ -162,7 +162,20 @@ int get_currently_sucked_npc(lua_State* L) {
     return 1;
 }
 
+// set_player_heading(angle): the insect faces and flies along the heading,
+// radians about the vertical (0 along +Z, pi/2 along +X).
+int set_player_heading(lua_State* L) {
+    const float angle = checkFiniteFloat(L, 1);
+    insect(L).setHeading(angle);
+    return 0;
+}
+
 } // namespace
+
+extern const luaL_Reg playerHeadingFunctions[] = {
+    {"set_player_heading", set_player_heading},
+    {nullptr, nullptr},
+};
 
 extern const luaL_Reg playerFunctions[] = {
     {"get_player_position", get_player_position},

@@ -4,6 +4,7 @@
 #include "world/world_script.h"
 #include "world/zone_geometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -62,6 +63,15 @@ bool resolveZoneCollisions(const Ogre::Vector3& position, Ogre::Vector3& correct
         return false;
     corrected = Ogre::Vector3(out[0], out[1], out[2]);
     return true;
+}
+
+float firstZoneOnSegment(const Ogre::Vector3& a, const Ogre::Vector3& b) {
+    const float from[3] = {a.x, a.y, a.z}, to[3] = {b.x, b.y, b.z};
+    double first = 1;
+    for (int slot = 0; slot < kCollisionZoneSlots; ++slot)
+        if (zoneIndex.used(slot))
+            first = std::min(first, segmentEntry(zoneIndex.box(slot), from, to));
+    return static_cast<float>(first);
 }
 
 bool addCollisionZone(const std::string& name, const Ogre::Vector3& origin,

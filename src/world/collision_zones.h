@@ -20,6 +20,11 @@ void resetZones();
 // onTop written (onTop: the last such zone was left through its top face).
 bool resolveZoneCollisions(const Ogre::Vector3& position, Ogre::Vector3& corrected, bool& onTop);
 
+// How far along the segment from a to b (0..1) it first enters a collision
+// zone, or 1 when it enters none; segments that start inside a zone are not
+// held by it. The camera keeps out of the walls with it.
+float firstZoneOnSegment(const Ogre::Vector3& a, const Ogre::Vector3& b);
+
 // The operations behind the script functions, for code and tests that place
 // zones without a script. addCollisionZone replaces a zone of the same name and
 // returns false when the table is full (the zone is then not added).

@@ -6,7 +6,9 @@
 // gives bit-identical results faster by caching each zone's sine and cosine
 // and by asking a uniform grid which slots can possibly contain the point.
 #pragma once
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -63,6 +65,37 @@ inline bool pushOutOfZone(const ZoneBox& z, double c, double s, float q[3], bool
     q[1] = float(double(z.origin[1]) + ly);
     q[2] = float(double(z.origin[2]) - lx * s + lz * c);
     return true;
+}
+
+// Where the segment from a to b first enters the zone's inside, as a fraction
+// of the way from a (0..1); a value above 1 when it never does. A segment that
+// starts inside the zone counts as never entering it: what looks out from
+// inside a box has nothing to keep out of.
+inline double segmentEntry(const ZoneBox& z, const float a[3], const float b[3]) {
+    const double c = std::cos(z.angle), s = std::sin(z.angle);
+    const double from[3] = {(double(a[0]) - z.origin[0]) * c - (double(a[2]) - z.origin[2]) * s,
+                            double(a[1]) - z.origin[1],
+                            (double(a[0]) - z.origin[0]) * s + (double(a[2]) - z.origin[2]) * c};
+    const double dx = double(b[0]) - a[0], dz = double(b[2]) - a[2];
+    const double d[3] = {dx * c - dz * s, double(b[1]) - a[1], dx * s + dz * c};
+    double enter = -1e300, leave = 1e300;
+    for (int i = 0; i < 3; ++i) {
+        const double size = z.size[i];
+        if (d[i] == 0) {
+            if (!(0 < from[i] && from[i] < size))
+                return 2;
+            continue;
+        }
+        double t0 = -from[i] / d[i], t1 = (size - from[i]) / d[i];
+        if (t0 > t1)
+            std::swap(t0, t1);
+        enter = std::max(enter, t0);
+        leave = std::min(leave, t1);
+    }
+    // Open boxes: touching a face is not entering; NaN fails every test.
+    if (!(enter < leave) || !(enter >= 0) || !(enter < 1))
+        return 2;
+    return enter;
 }
 
 class ZoneIndex {

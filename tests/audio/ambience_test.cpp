@@ -110,7 +110,7 @@ TEST_F(Ambience, LoopsWithoutAClick) {
 // energy (-40 dB), and no block peaks there.
 TEST(GeneratedSounds, StayBelowTheLiftingPitch) {
     const char* const names[] = {"background_street", "buzz_0", "buzz_1", "buzz_2", "buzz_3",
-                                 "slap", "drink", "bank"};
+                                 "slap", "drink", "bank", "warning"};
     const size_t n = 4096;
     Fft fft(n);
     std::vector<int32_t> block(n);

@@ -360,12 +360,14 @@ TEST_F(OverlayMediaTest, DisplayHasItsFiveElements) {
     EXPECT_EQ(overlay->getChild("Nightbite_new/GunSight"), sight);
 
     // The bar sits in the meter's well; the program keeps top + height, its
-    // bottom edge, where the script puts it and scales the height.
+    // bottom edge, where the script puts it and scales the height. The well
+    // holds the whole load drinking allows, 200: the bar's own height, what
+    // 100 fills, is half the well (5 to 251).
     Ogre::OverlayElement* bar = element("Nightbite_new/BloodMeter/Blood");
     Ogre::OverlayElement* meter = element("Nightbite_new/BloodMeter");
     EXPECT_EQ(bar->getParent(), meter);
     EXPECT_EQ(overlay->getChild("Nightbite_new/BloodMeter"), meter);
-    EXPECT_GT(bar->getHeight(), 0.9f * meter->getHeight());
+    EXPECT_NEAR(bar->getHeight(), 0.5f * (meter->getHeight() - 10), 1.0f);
     EXPECT_GT(bar->getTop(), 0);
     float bottom = bar->getTop() + bar->getHeight();
     EXPECT_LT(bottom, meter->getHeight());

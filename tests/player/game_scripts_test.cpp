@@ -2,6 +2,9 @@
 // they build, the rules they play each frame, and saving and loading.
 #include "player/game_fixture.h"
 
+#include "hud/display_aids.h"
+#include "hud/display_text.h"
+
 #include "npc/npc.h"
 #include "player/player.h"
 #include "script/script_host.h"
@@ -25,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -485,6 +489,153 @@ TEST_F(GameScriptsTest, TwoGamesInOneFolderNeverMixTheirSaves) {
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(readFile(workDir() / ("writer" + std::to_string(i))), "") << "writer " << i;
     EXPECT_GT(looks, 0);
+}
+
+// The rules a newcomer leans on, a row each, every row from a new game: a
+// warning with its sound at least a second before every slap; the climbing
+// limit, where the blood meter's mark stands, and its message; the best score
+// kept the moment a bank beats it; F3 facing the start heading again; Space
+// letting go at its first press once the round is over.
+TEST_F(GameScriptsTest, RulesForANewcomer) {
+    const float dt = 1.0f / 30;
+    // The scripts' sounds and messages, each with the game time it came at.
+    ASSERT_EQ(run("nb_time, nb_log = 0, {}\n"
+                  "local sound, message = play_sound, hud_message\n"
+                  "play_sound = function(n) table.insert(nb_log, {nb_time, 'sound ' .. n}); sound(n) end\n"
+                  "hud_message = function(t, s)\n"
+                  "  table.insert(nb_log, {nb_time, 'message ' .. t}); message(t, s) end"),
+              "");
+    auto step = [&](int frames, float level = 4) {
+        for (int f = 0; f < frames; ++f) {
+            run("nb_time = nb_time + " + std::to_string(dt));
+            ASSERT_EQ(frame(dt, level), "");
+        }
+    };
+    auto logged = [&](const std::string& what) {
+        return std::atof(show("(function() for _, e in ipairs(nb_log) do if e[2] == '" + what +
+                              "' then return e[1] end end return -1 end)()")
+                             .c_str());
+    };
+    auto hangOn = [&](const char* name) {
+        run(std::string("npc_stop_walking('") + name + "'); npc_set_position('" + name +
+            "', 60, 115, -250); set_player_position(60, 175, -250); nb_log = {}");
+        step(1);
+        ASSERT_EQ(show("get_currently_sucked_npc()"), std::string("\"") + name + "\"");
+    };
+
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"a warning and its sound come at least 1 s before every slap",
+         [&] {
+             hangOn("anna");
+             Npc* anna = findNpc("anna");
+             std::vector<double> slaps;
+             bool slapping = false;
+             for (int f = 0; f < 12 * 30 && show("game.over") != "true"; ++f) {
+                 step(1);
+                 const bool now = anna->slapAnimation()->getEnabled();
+                 if (now && !slapping)
+                     slaps.push_back(std::atof(show("nb_time").c_str()));
+                 slapping = now;
+             }
+             EXPECT_EQ(show("get_player_health()"), "0");
+             ASSERT_EQ(slaps.size(), 3u) << "three slaps end the round";
+             std::istringstream log(show("(function() local t = {} for _, e in ipairs(nb_log) do "
+                                         "if e[2] == 'sound warning' then table.insert(t, e[1]) end "
+                                         "end return table.concat(t, ' ') end)()")
+                                        .substr(1));
+             std::vector<double> warnings{std::istream_iterator<double>(log), {}};
+             ASSERT_EQ(warnings.size(), slaps.size());
+             for (std::size_t i = 0; i < slaps.size(); ++i) {
+                 EXPECT_GE(slaps[i] - warnings[i], 1.0 - 1e-6) << "slap " << i;
+                 if (i > 0) {
+                     EXPECT_GT(warnings[i], slaps[i - 1]) << "slap " << i << " warned anew";
+                 }
+             }
+             EXPECT_GE(logged("message About to be slapped! Press Space to get away"), 0);
+         }},
+        {"the meter's mark is where full thrust stops climbing, and crossing it says so",
+         [&] {
+             EXPECT_EQ(DisplayAids::kClimbMarkLoad, flight::heaviestClimbingLoad());
+             for (double load : {DisplayAids::kClimbMarkLoad - 1, DisplayAids::kClimbMarkLoad}) {
+                 flight::FlightState s;
+                 s.thrust = 1;
+                 s.bloodLevel = load;
+                 const flight::FlightStep climb = flight::stepFlight(
+                     s, flight::MouseInput{400, 300, 800, 600}, dt, Ogre::Vector3(0, 100, 0), nullptr);
+                 EXPECT_EQ(climb.position.y > 100, load < DisplayAids::kClimbMarkLoad) << load;
+             }
+             run("set_player_bloodlevel(140)");
+             hangOn("anna");
+             double before = 140, crossedAt = -1, slowest = 1e9;
+             while (crossedAt < 0 && std::atof(show("nb_time").c_str()) < 3) {
+                 step(1);
+                 const double level = std::atof(show("get_player_bloodlevel()").c_str());
+                 slowest = std::min(slowest, (level - before) / dt);
+                 if (level >= DisplayAids::kClimbMarkLoad)
+                     crossedAt = std::atof(show("nb_time").c_str());
+                 before = level;
+             }
+             ASSERT_GE(crossedAt, 0) << "the load never reached the mark";
+             EXPECT_LT(slowest, 40 * 0.5) << "drinking slows near the mark";
+             EXPECT_NEAR(logged("message Too heavy to climb: bank it,\\nor press the right button to drop it"),
+                         crossedAt, 1e-6);
+             run("set_player_bloodlevel(199.5)");
+             step(30);
+             EXPECT_EQ(show("get_player_bloodlevel()"), "200");
+         }},
+        {"the best score is kept the moment a bank beats it",
+         [&] {
+             std::filesystem::remove(workDir() / "Resources" / "best_score");
+             run("game.best = 0; set_player_bloodlevel(120); set_player_position(700, 980, 0)");
+             step(1);
+             EXPECT_EQ(readFile(workDir() / "Resources" / "best_score"), "120\n");
+             ASSERT_EQ(newGame(), "");
+             EXPECT_EQ(show("game.best"), "120");
+         }},
+        {"F3 faces the start heading again",
+         [&] {
+             run("set_player_position(0, 300, 0)");
+             for (int f = 0; f < 30; ++f)
+                 GameTest::frame(dt, 800, 300); // the right edge: turning
+             EXPECT_LT(player->getCharacter().flightState().yaw, -0.5f);
+             ASSERT_EQ(newGame(), "");
+             EXPECT_EQ(player->getCharacter().flightState().yaw, 0.0f);
+             EXPECT_EQ(show("get_player_orientation()"), "{1, 0, 0, 0, 1, 0, 0, 0, 1}");
+             run("set_player_position(0, 300, 0); set_player_speed(6, 0, 0)");
+             for (int f = 0; f < 30; ++f)
+                 GameTest::frame(dt);
+             const Ogre::Vector3 p = player->getCharacter().getPosition();
+             EXPECT_NEAR(p.x, 0, 1e-3);
+             EXPECT_GT(p.z, 100);
+         }},
+        {"Space lets go at its first press after the round ends",
+         [&] {
+             run("set_player_health(34)");
+             hangOn("anna");
+             for (int f = 0; f < 10 * 30 && show("game.over") != "true"; ++f)
+                 step(1);
+             ASSERT_EQ(show("game.over"), "true");
+             ASSERT_EQ(show("get_currently_sucked_npc()"), "\"anna\"");
+             FrameInput tap;
+             tap.player.hasKeyboard = tap.player.hasMouse = true;
+             tap.player.mouse = flight::MouseInput{400, 300, 800, 600};
+             tap.player.keys.space = true;
+             gameFrame(dt, tap);
+             step(3);
+             EXPECT_EQ(show("get_currently_sucked_npc()"), "nil");
+         }},
+    };
+    for (const auto& [name, body] : rows) {
+        SCOPED_TRACE(name);
+        // A new game leaves a hanging insect on its person: let go first.
+        if (player->getCharacter().getSuckedNpc()) {
+            run("npc_set_position('anna', -450, 115, -300)");
+            keys(0, false, false, true);
+        }
+        ASSERT_EQ(newGame(), "");
+        ASSERT_EQ(run("nb_time, nb_log = 0, {}"), "");
+        body();
+    }
 }
 
 } // namespace

@@ -370,4 +370,36 @@ TEST(LandingZoneTable, ResetLeavesOnlyTheGroundPlane) {
         EXPECT_FALSE(landingZone(id).inUse);
 }
 
+// Where a segment first enters a zone, as the camera asks it of the walls:
+// open faces, turned zones, segments that start inside, and NaN.
+TEST(ZoneSegment, FirstEntry) {
+    const ZoneBox cube = box(0, 0, 0, 10, 10, 10);
+    const ZoneBox turned = box(0, 0, 0, 4, 4, 4, kPi / 2); // x 0..4, z -4..0
+    struct Row {
+        const char* what;
+        ZoneBox zone;
+        float a[3], b[3];
+        double entry; // above 1: never enters
+    } rows[] = {
+        {"through the middle", cube, {-10, 5, 5}, {10, 5, 5}, 0.5},
+        {"stops short", cube, {-10, 5, 5}, {-1, 5, 5}, 2},
+        {"ends on the face", cube, {-10, 5, 5}, {0, 5, 5}, 2},
+        {"along a face", cube, {-10, 0, 5}, {20, 0, 5}, 2},
+        {"down onto the top", cube, {5, 30, 5}, {5, -10, 5}, 0.5},
+        {"starts inside", cube, {5, 5, 5}, {50, 5, 5}, 2},
+        {"starts on the top, leaves upwards", cube, {5, 10, 5}, {5, 40, 5}, 2},
+        {"misses beside", cube, {-10, 5, 12}, {10, 5, 12}, 2},
+        {"turned zone, from +z", turned, {2, 2, 4}, {2, 2, -8}, 1.0 / 3},
+        {"turned zone, missed where it would be unturned", turned, {2, 2, 8}, {2, 2, 1}, 2},
+        {"NaN", cube, {kNaN, 5, 5}, {10, 5, 5}, 2},
+    };
+    for (const Row& r : rows) {
+        const double t = segmentEntry(r.zone, r.a, r.b);
+        if (r.entry > 1)
+            EXPECT_GT(t, 1.0) << r.what;
+        else
+            EXPECT_NEAR(t, r.entry, 1e-6) << r.what;
+    }
+}
+
 } // namespace

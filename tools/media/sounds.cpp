@@ -3,7 +3,9 @@
 //    rising pitch; the game picks one by the thrust and sets its loudness;
 //  - "slap.wav": a hand striking skin;
 //  - "drink.wav": the insect starting to drink, a few small gulps;
-//  - "bank.wav": a low two-note chime when blood is banked at the nest.
+//  - "bank.wav": a low two-note chime when blood is banked at the nest;
+//  - "warning.wav": a sharp falling "uh-oh", twice, when a person is about
+//    to slap.
 // Like the ambience, all of it stays below 1.5 kHz: the speakers must never
 // whistle the insect up through the microphone. The buzz is built from
 // harmonics below 1.3 kHz only; the rest goes through the band limit.
@@ -102,6 +104,26 @@ std::vector<int16_t> bank() {
     return wave::toPcm(s, 20000.0);
 }
 
+// Two falling notes, played twice: reedy, so that they cut through the
+// street's hum, and short, so that the slap after them is still heard.
+std::vector<int16_t> warning() {
+    std::vector<double> s = silence(0.75);
+    const double notes[][2] = {{880.0, 0.0}, {660.0, 0.13}, {880.0, 0.36}, {660.0, 0.49}};
+    for (const auto& note : notes)
+        for (size_t i = size_t(note[1] * rate); i < s.size(); ++i) {
+            double t = double(i) / rate - note[1];
+            if (t > 0.12)
+                break;
+            double envelope = std::min(1.0, t / 0.005) * std::min(1.0, (0.12 - t) / 0.02);
+            double tone = 0.0;
+            for (int h = 1; h * note[0] < 1300.0; ++h)
+                tone += std::sin(twoPi * h * note[0] * t) / h;
+            s[i] += envelope * tone;
+        }
+    wave::bandLimit(s, 1300.0);
+    return wave::toPcm(s, 18000.0);
+}
+
 void writeSounds(const std::string& outDir) {
     const double pitches[] = {250.0, 300.0, 360.0, 430.0};
     for (int i = 0; i < 4; ++i)
@@ -109,6 +131,7 @@ void writeSounds(const std::string& outDir) {
     wave::write(outDir, "slap.wav", slap());
     wave::write(outDir, "drink.wav", drink());
     wave::write(outDir, "bank.wav", bank());
+    wave::write(outDir, "warning.wav", warning());
 }
 
 const MediaGenerator sounds("sounds", &writeSounds, false);

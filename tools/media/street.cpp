@@ -10,6 +10,9 @@
 //  - "lamp_pool.mesh": the light a lamp throws on the street, a flat disc of
 //    warm light 560 across drawn over the ground (origin at its centre),
 //    placed under each lamp head a little above the ground.
+//  - "tower.mesh": a block of flats 1000 wide (x), 600 deep (z) and 1900
+//    high, windows on every side; the street's ends and the ground behind
+//    its houses are closed by rows of them, taller than the insect can fly.
 // Sizes are in the game's units, where a person stands 180 tall.
 #include "media.h"
 #include "mesh_builder.h"
@@ -194,6 +197,44 @@ void writeFacadeLights(const std::string& outDir, uint32_t seed, const char* fil
     pic.save(outDir + "/" + file);
 }
 
+// A tall block seen from afar: every side carries rows of windows, the
+// picture repeating once per three floors (300 high) and per 500 across.
+void writeTower(const std::string& outDir) {
+    const float hx = 500, hz = 300, h = 1900;
+    const Vector2 repeat{2 * hx / 500, h / 300}, side{2 * hz / 500, h / 300};
+    MeshBuilder m;
+    m.material("Nightbite/Street/Tower");
+    m.quad({-hx, h, hz}, {hx, h, hz}, {hx, 0, hz}, {-hx, 0, hz}, Vector3::UNIT_Z, false, repeat);
+    m.quad({hx, h, -hz}, {-hx, h, -hz}, {-hx, 0, -hz}, {hx, 0, -hz}, Vector3::NEGATIVE_UNIT_Z, false,
+           repeat);
+    m.quad({hx, h, hz}, {hx, h, -hz}, {hx, 0, -hz}, {hx, 0, hz}, Vector3::UNIT_X, false, side);
+    m.quad({-hx, h, -hz}, {-hx, h, hz}, {-hx, 0, hz}, {-hx, 0, -hz}, Vector3::NEGATIVE_UNIT_X, false,
+           side);
+    m.material("Nightbite/Street/Roof");
+    m.quad({-hx, h, -hz}, {hx, h, -hz}, {hx, h, hz}, {-hx, h, hz}, Vector3::UNIT_Y);
+    m.write(outDir, "tower.mesh");
+}
+
+// The blocks' walls as the night shows them, lit beforehand (the blocks are
+// drawn unlit, with one picture, since they fill much of the screen): three
+// floors of four plain windows, no door, made to repeat, a window lit here
+// and there.
+void writeTowerTexture(const std::string& outDir) {
+    Picture wall(128, 128, {0.11f, 0.11f, 0.14f, 1});
+    media::Random pick(97);
+    for (int f = 0; f < 3; ++f)
+        for (int w = 0; w < 4; ++w) {
+            const int x0 = 6 + w * 32, y0 = 10 + f * 43;
+            fillRect(wall, x0, y0, x0 + 20, y0 + 26, {0.03f, 0.04f, 0.07f, 1});
+            if (pick.next() < 0.22f) {
+                const float k = 0.7f + 0.3f * pick.next();
+                fillRect(wall, x0 + 1, y0 + 1, x0 + 19, y0 + 25,
+                         {0.8f * k, 0.55f * k, 0.28f * k, 1});
+            }
+        }
+    wall.save(outDir + "/tower_night.dds");
+}
+
 void writeStreet(const std::string& outDir) {
     writeRoadTexture(outDir);
     writePavementTexture(outDir);
@@ -206,6 +247,8 @@ void writeStreet(const std::string& outDir) {
     writeHouse(outDir, "Nightbite/Street/FacadeB", "house_b.mesh");
     writeLamp(outDir);
     writeLampPool(outDir);
+    writeTowerTexture(outDir);
+    writeTower(outDir);
 }
 
 MediaGenerator street("street", writeStreet);

@@ -1,0 +1,96 @@
+// The display's aids to reading the game, in the overlay "Nightbite_aids"
+// (content/overlays/nightbite_aids.overlay): the steering mark (where the
+// cursor sits against the centre cross), the blood type over the people near
+// the insect, the host's annoyance while the insect drinks, the marker that
+// leads to the scripts' goal while the insect carries blood, the guide's
+// lines, and the climbing limit on the blood meter.
+// Made once at start-up after the Hud, updated every frame on the main
+// thread. Nothing here allocates once made: texts change only when what they
+// say changes.
+#pragma once
+#include "npc/blood_type.h"
+#include "player/flight.h"
+
+#include <OgreVector.h>
+
+namespace Ogre {
+class Camera;
+class Overlay;
+class OverlayContainer;
+class OverlayElement;
+class PanelOverlayElement;
+} // namespace Ogre
+class Npc;
+
+// What the aids show in one frame.
+struct AidValues {
+    double steerX = 0, steerY = 0;        // the cursor against the centre, -1..1 each way
+    bool firstPerson = false;             // the gun sight is the centre cross then
+    const Ogre::Camera* camera = nullptr; // none: nothing tied to the world shows
+    Ogre::Vector3 insect = Ogre::Vector3::ZERO;
+    double bloodLevel = 0;
+    BloodType bloodType = 0;   // the player's
+    const Npc* host = nullptr; // the person the insect drinks from
+};
+
+class DisplayAids {
+public:
+    static constexpr int kLabels = 8;            // people labelled at once
+    static constexpr float kLabelRange = 900.0f; // how near a person is labelled
+    // Blood level a marked load, the climbing limit, stands for.
+    static constexpr double kClimbMarkLoad = flight::heaviestClimbingLoad();
+
+    // Finds the overlay, its elements and the blood meter's climb mark (the
+    // engine throws when one is missing), makes the labels, places the mark
+    // and shows the overlay.
+    DisplayAids();
+
+    void update(const AidValues& values);
+
+private:
+    struct Label {
+        Ogre::OverlayElement* text = nullptr;
+        int shown = -1; // index of the caption it shows; -1 hidden
+    };
+
+    void placeClimbMark();
+    void updateSteering(const AidValues& values, float width, float height);
+    void updateGoal(const AidValues& values, const Ogre::Matrix4* viewProjection, float width,
+                    float height);
+    void updateLabels(const AidValues& values, const Ogre::Matrix4* viewProjection, float width,
+                      float height);
+    void updateGuide();
+    void showLabel(Label& label, int caption, float x, float y);
+
+    Ogre::Overlay* overlay;
+    Ogre::OverlayElement* centre;
+    Ogre::OverlayElement* steering;
+    Ogre::PanelOverlayElement* goalArrow;
+    Ogre::OverlayElement* goalDistance;
+    Ogre::OverlayContainer* people;
+    Ogre::OverlayElement* annoyance;
+    Ogre::PanelOverlayElement* annoyanceFill;
+    Ogre::OverlayElement* guidePanel;
+    Ogre::OverlayElement* guideText;
+    Label labels[kLabels];
+    float annoyanceFillWidth;
+    float guideLineHeight;
+    float guidePadding;
+    float guideBottomGap; // between the guide and the screen's bottom edge
+    unsigned shownGuideVersion = ~0u;
+    int shownDistance = -1;
+};
+
+// The game's aids; start-up makes them after the display.
+extern DisplayAids* displayAids;
+
+// Makes the game's aids when the media have their overlay; media of an older
+// version of the game, which do not, give one line on standard error and a
+// game without them (null). An overlay that is there but broken still
+// throws.
+DisplayAids* makeDisplayAids();
+
+// Updates the global aids from the player, the people, the scripts' goal and
+// guide, the mouse and the camera (null: nothing tied to the world shows);
+// nothing happens before the aids and the player exist.
+void updateDisplayAids(const flight::MouseInput& mouse, const Ogre::Camera* camera);
