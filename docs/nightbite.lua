@@ -252,6 +252,12 @@ function get_player_orientation() end
 ---@param zz number
 function set_player_orientation(xx, xy, xz, yx, yy, yz, zx, zy, zz) end
 
+---Turns the insect to face and fly along a heading, in radians about the vertical (0 is +Z, the
+---heading at start; pi/2 is +X). Pitch and bank stay; the flight travels the new way from the next
+---frame on.
+---@param angle number
+function set_player_heading(angle) end
+
 ---The health.
 ---@return integer
 function get_player_health() end
@@ -362,7 +368,7 @@ function npc_set_annoyancelevel(name, level) end
 -- Sound
 
 ---Plays an effect once, beside the ambience.
----@param name "slap"|"drink"|"bank"
+---@param name "slap"|"drink"|"bank"|"warning"
 function play_sound(name) end
 
 -- On-screen text
@@ -376,3 +382,15 @@ function hud_status(text) end
 ---@param text string|number
 ---@param seconds number
 function hud_message(text, seconds) end
+
+---Shows the guide at the bottom left: up to 3 lines (split at "\n") of at most 56 characters. It
+---stays until changed; `""` hides it.
+---@param text string|number
+function hud_guide(text) end
+
+---The point the display's marker leads to while the insect carries blood; with no arguments the
+---marker is taken away.
+---@param x? number
+---@param y? number
+---@param z? number
+function hud_goal(x, y, z) end

@@ -186,10 +186,20 @@ local function createTemporary(path)
     return out, name, err
 end
 
+-- The round's score: the banked blood as a whole number the status line and
+-- the best-score file can hold, whatever another script or a load put there.
+function game.score()
+    local banked = tonumber(game.banked) or 0
+    if banked ~= banked or banked < 0 then
+        return 0
+    end
+    return math.floor(math.min(banked, 999999999999999))
+end
+
 -- Writes the best score whole, then puts it in place; a failure costs one
 -- line on standard error and leaves the old file as it was.
 function game.recordBest()
-    local score = math.floor(game.banked or 0)
+    local score = game.score()
     if score <= (game.best or 0) then
         return
     end
@@ -217,7 +227,7 @@ end
 -- The status line at the top: the score, the health, the blood type, and
 -- the best score to beat.
 function game.showStatus()
-    local score = math.floor(game.banked or 0)
+    local score = game.score()
     hud_status(string.format("Score %d   Health %d   Blood type %s   Best %d", score,
                              get_player_health(), get_player_bloodtype(),
                              math.max(score, game.best or 0)))
@@ -226,7 +236,7 @@ end
 -- No health left: the round is over and its score is final.
 function game.endRound()
     game.recordBest()
-    local score = math.floor(game.banked or 0)
+    local score = game.score()
     local text = string.format("Swatted! The round is over.\nScore %d   Best %d\nF3: new round",
                                score, math.max(score, game.best or 0))
     print((string.gsub(text, "\n", " ")))
