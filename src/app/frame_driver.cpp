@@ -9,6 +9,7 @@
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "world/triggers.h"
+#include "world/world_batch.h"
 
 #include <OgreSceneNode.h>
 
@@ -55,5 +56,7 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
         camera->updatePlayerCamera(insect.cameraNode()->_getDerivedPosition(),
                                    insect.sightNode()->_getDerivedPosition());
     runScript("frame_started", nullptr);
+    // Last, so that whatever the scripts moved this frame is drawn where it is.
+    batchStillWorldObjects();
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
 }
