@@ -88,29 +88,33 @@ bool depthMatches(const Ogre::Entity& e) {
     return true;
 }
 
-const Ogre::MaterialPtr& depthMaterial() {
-    static Ogre::MaterialPtr material;
-    if (!material || !Ogre::MaterialManager::getSingleton().resourceExists(kDepthMaterial)) {
-        material = Ogre::MaterialManager::getSingleton().create(
-            kDepthMaterial, Ogre::ResourceGroupManager::INTERNAL_RESOURCE_GROUP_NAME);
-        Ogre::Pass* pass = material->getTechnique(0)->getPass(0);
-        pass->setColourWriteEnabled(false);
-        pass->setLightingEnabled(false);
-        material->load();
-    }
+// Looked up each time rather than kept: a pointer held in a static would
+// outlive the engine in programs that shut it down.
+Ogre::MaterialPtr depthMaterial() {
+    Ogre::MaterialManager& materials = Ogre::MaterialManager::getSingleton();
+    Ogre::MaterialPtr material = materials.getByName(
+        kDepthMaterial, Ogre::ResourceGroupManager::INTERNAL_RESOURCE_GROUP_NAME);
+    if (material)
+        return material;
+    material =
+        materials.create(kDepthMaterial, Ogre::ResourceGroupManager::INTERNAL_RESOURCE_GROUP_NAME);
+    Ogre::Pass* pass = material->getTechnique(0)->getPass(0);
+    pass->setColourWriteEnabled(false);
+    pass->setLightingEnabled(false);
+    material->load();
     return material;
 }
 
 // Adds the object to the depth batch under the depth-only material: the
 // engine's static geometry takes each part's material from the entity as it
 // is added.
-void addDepthCopy(Ogre::StaticGeometry& depth, WorldObject& o) {
+void addDepthCopy(Ogre::StaticGeometry& target, const Ogre::MaterialPtr& depth, WorldObject& o) {
     Ogre::Entity& e = *o.entity;
     std::vector<Ogre::MaterialPtr> materials;
     for (size_t i = 0; i < e.getNumSubEntities(); ++i)
         materials.push_back(e.getSubEntity(i)->getMaterial());
-    e.setMaterial(depthMaterial());
-    depth.addEntity(&e, o.node->getPosition(), o.node->getOrientation(), o.node->getScale());
+    e.setMaterial(depth);
+    target.addEntity(&e, o.node->getPosition(), o.node->getOrientation(), o.node->getScale());
     for (size_t i = 0; i < materials.size(); ++i)
         e.getSubEntity(i)->setMaterial(materials[i]);
 }
@@ -136,6 +140,7 @@ void rebuild(Ogre::SceneManager& scene) {
     batch.colour->reset();
     batch.depth->reset();
     batch.objects = batch.depthObjects = 0;
+    const Ogre::MaterialPtr depth = depthMaterial();
     for (int slot = 0; slot < kWorldObjectSlots; ++slot) {
         WorldObject* o = worldObjectAt(slot);
         if (!o || !o->batched)
@@ -144,7 +149,7 @@ void rebuild(Ogre::SceneManager& scene) {
                                 o->node->getScale());
         ++batch.objects;
         if (depthMatches(*o->entity)) {
-            addDepthCopy(*batch.depth, *o);
+            addDepthCopy(*batch.depth, depth, *o);
             ++batch.depthObjects;
         }
     }
