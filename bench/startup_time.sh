@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Seconds from the start of the game's process to its first drawn frame, on
-# the virtual display at 1280x720 (Mesa's software renderer), with the game's
-# own street. The second "frame_started" comes after the first frame was
-# drawn; there a script reads how long the process has lived from /proc
-# (to a hundredth of a second). Prints each run and the median.
+# Seconds from the start of the game's process to its first frame, on the
+# virtual display at 1280x720 (Mesa's software renderer), with the game's own
+# street: to the first "frame_started" (start-up done, the street built), and
+# to the second, which comes once the first frame is drawn (the renderer
+# compiles its shaders then). A script reads how long the process has lived
+# from /proc, to a hundredth of a second. Prints each run and the medians.
 #
 # Usage: startup_time.sh RUN_DIR [RUNS]
 set -euo pipefail
@@ -25,7 +26,7 @@ measure() {
     mv "$folder/Resources/Scripts/frame_started.lua" "$vd_tmp/frame_started.lua"
     cat > "$folder/Resources/Scripts/frame_started.lua" <<LUA
 startup_frames = (startup_frames or 0) + 1
-if startup_frames == 2 then
+if startup_frames <= 2 then
     local function field(path, n)
         local f = io.open(path) local text = f:read("*a") f:close()
         local i = 0
@@ -39,10 +40,13 @@ if startup_frames == 2 then
     -- (USER_HZ, which Linux keeps at 100).
     local f = io.open("/proc/uptime") local now = tonumber(f:read("*a"):match("^(%S+)")) f:close()
     local started = field("/proc/self/stat", 20) / 100
-    local out = io.open("$vd_tmp/started.tmp", "w")
-    out:write(string.format("%.2f\n", now - started))
-    out:close()
-    os.rename("$vd_tmp/started.tmp", "$vd_tmp/started")
+    startup_times = (startup_times or "") .. string.format("%.2f ", now - started)
+    if startup_frames == 2 then
+        local out = io.open("$vd_tmp/started.tmp", "w")
+        out:write(startup_times, "\n")
+        out:close()
+        os.rename("$vd_tmp/started.tmp", "$vd_tmp/started")
+    end
 end
 LUA
     cat "$vd_tmp/frame_started.lua" >> "$folder/Resources/Scripts/frame_started.lua"
@@ -57,8 +61,9 @@ LUA
 
 : > "$vd_tmp/times"
 for i in $(seq "$runs"); do
-    t=$(measure)
-    echo "run $i: $t s to the first drawn frame"
-    echo "$t" >> "$vd_tmp/times"
+    read -r first drawn < <(measure)
+    echo "run $i: $first s to the first frame, $drawn s to the first drawn frame"
+    echo "$first $drawn" >> "$vd_tmp/times"
 done
-echo "median: $(sort -n "$vd_tmp/times" | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}') s"
+median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+echo "median: $(cut -d' ' -f1 "$vd_tmp/times" | median) s to the first frame, $(cut -d' ' -f2 "$vd_tmp/times" | median) s to the first drawn frame"
