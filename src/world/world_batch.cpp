@@ -5,6 +5,8 @@
 
 #include <Ogre.h>
 
+#include <cstdio>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -15,16 +17,19 @@ const char* const kDepthMaterial = "Nightbite/WorldObjects/DepthOnly";
 
 // One region large enough for any street: the whole batch is then one draw
 // per material. Its corner sits so that the space around the origin falls in
-// a single region, and the engine's 1024 regions a side still reach past
-// kWorldLimit.
+// a single region, and the engine's 1024 regions a side reach past
+// kWorldLimit (from -10250000 to 10230000); an object reaching further is
+// drawn on its own.
 const Ogre::Vector3 kRegionSize(20000, 20000, 20000);
 const Ogre::Vector3 kRegionOrigin(-10000, -10000, -10000);
+constexpr float kBatchReach = 1e7f;
 
 struct Batch {
     Ogre::SceneManager* scene = nullptr;
     Ogre::StaticGeometry* colour = nullptr;
     Ogre::StaticGeometry* depth = nullptr;
     bool dirty = false;
+    bool givenUp = false; // a build failed: objects are drawn one by one
     int objects = 0;
     int depthObjects = 0;
 } batch;
@@ -58,6 +63,12 @@ bool batchable(const WorldObject& o) {
     const Ogre::Entity& e = *o.entity;
     if (e.hasSkeleton() || e.hasVertexAnimation() || e.getMesh()->getNumLodLevels() > 1)
         return false;
+    const Ogre::AxisAlignedBox& box = o.entity->getWorldBoundingBox(true);
+    if (!box.isFinite())
+        return false;
+    for (int axis = 0; axis < 3; ++axis)
+        if (box.getMinimum()[axis] < -kBatchReach || box.getMaximum()[axis] > kBatchReach)
+            return false;
     for (size_t i = 0; i < e.getNumSubEntities(); ++i) {
         const Ogre::Technique* t = techniqueOf(*e.getSubEntity(i));
         if (!t || t->isTransparent() || t->isTransparentSortingForced())
@@ -113,10 +124,18 @@ void addDepthCopy(Ogre::StaticGeometry& target, const Ogre::MaterialPtr& depth, 
     std::vector<Ogre::MaterialPtr> materials;
     for (size_t i = 0; i < e.getNumSubEntities(); ++i)
         materials.push_back(e.getSubEntity(i)->getMaterial());
+    auto restore = [&] {
+        for (size_t i = 0; i < materials.size(); ++i)
+            e.getSubEntity(i)->setMaterial(materials[i]);
+    };
     e.setMaterial(depth);
-    target.addEntity(&e, o.node->getPosition(), o.node->getOrientation(), o.node->getScale());
-    for (size_t i = 0; i < materials.size(); ++i)
-        e.getSubEntity(i)->setMaterial(materials[i]);
+    try {
+        target.addEntity(&e, o.node->getPosition(), o.node->getOrientation(), o.node->getScale());
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
 }
 
 void makeBatches(Ogre::SceneManager& scene) {
@@ -133,13 +152,7 @@ void makeBatches(Ogre::SceneManager& scene) {
     batch.depth->setRenderQueueGroup(Ogre::RENDER_QUEUE_BACKGROUND);
 }
 
-void rebuild(Ogre::SceneManager& scene) {
-    batch.dirty = false;
-    if (batch.scene != &scene)
-        makeBatches(scene);
-    batch.colour->reset();
-    batch.depth->reset();
-    batch.objects = batch.depthObjects = 0;
+void fill() {
     const Ogre::MaterialPtr depth = depthMaterial();
     for (int slot = 0; slot < kWorldObjectSlots; ++slot) {
         WorldObject* o = worldObjectAt(slot);
@@ -155,6 +168,28 @@ void rebuild(Ogre::SceneManager& scene) {
     }
     batch.colour->build();
     batch.depth->build();
+}
+
+void rebuild(Ogre::SceneManager& scene) {
+    batch.dirty = false;
+    if (batch.scene != &scene)
+        makeBatches(scene);
+    batch.colour->reset();
+    batch.depth->reset();
+    batch.objects = batch.depthObjects = 0;
+    try {
+        fill();
+    } catch (const std::exception& e) {
+        // Drawing object by object always works; the batch is only faster.
+        std::fprintf(stderr, "World objects are drawn one by one from now on: %s\n", e.what());
+        batch.colour->reset();
+        batch.depth->reset();
+        batch.objects = batch.depthObjects = 0;
+        batch.givenUp = true;
+        for (int slot = 0; slot < kWorldObjectSlots; ++slot)
+            if (WorldObject* o = worldObjectAt(slot))
+                o->batched = false;
+    }
     for (int slot = 0; slot < kWorldObjectSlots; ++slot)
         if (WorldObject* o = worldObjectAt(slot); o && o->scene == &scene)
             o->entity->setVisible(!o->batched);
@@ -163,7 +198,7 @@ void rebuild(Ogre::SceneManager& scene) {
 } // namespace
 
 void batchStillWorldObjects() {
-    if (!sceneManager)
+    if (!sceneManager || batch.givenUp)
         return;
     for (int slot = 0; slot < kWorldObjectSlots; ++slot) {
         WorldObject* o = worldObjectAt(slot);

@@ -28,7 +28,10 @@ TEST_F(WorldBatchTest, StillObjectsAreDrawnFromTheBatchWhereTheyStand) {
                   "set_world_object_position('b', 100, 0, 0)\n"
                   "set_world_object_scale('b', 50, 50, 50)\n"
                   "yaw_world_object('b', 0.5)\n"
-                  "create_world_object('pool', 'lamp_pool.mesh')"),
+                  "create_world_object('pool', 'lamp_pool.mesh')\n"
+                  "create_world_object('far', 'box.mesh')\n"
+                  "set_world_object_position('far', 10000000, 0, 0)\n"
+                  "set_world_object_scale('far', 1000, 1000, 1000)"),
               "");
     frames(kStillFramesToBatch - 1);
     EXPECT_EQ(batchedWorldObjectCount(), 0);
@@ -38,12 +41,14 @@ TEST_F(WorldBatchTest, StillObjectsAreDrawnFromTheBatchWhereTheyStand) {
     EXPECT_TRUE(hidden("a"));
     EXPECT_FALSE(hidden("b")); // moved before the first frame: it starts counting there
     frames(1);
-    // The see-through pool keeps its own place among the see-through things.
+    // The see-through pool keeps its own place among the see-through things;
+    // an object reaching past the batch's regions is drawn on its own.
     EXPECT_EQ(batchedWorldObjectCount(), 2);
     EXPECT_EQ(depthBatchedWorldObjectCount(), 2);
     EXPECT_TRUE(hidden("a"));
     EXPECT_TRUE(hidden("b"));
     EXPECT_FALSE(hidden("pool"));
+    EXPECT_FALSE(hidden("far"));
     EXPECT_EQ(show("get_world_object_position('b')"), "{100, 0, 0}");
     EXPECT_EQ(show("get_world_object_scale('b')"), "{50, 50, 50}");
 
