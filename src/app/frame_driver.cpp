@@ -10,6 +10,7 @@
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "world/triggers.h"
+#include "world/world_batch.h"
 
 #include <OgreSceneNode.h>
 
@@ -63,6 +64,8 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
     }
     runScript("frame_started", nullptr);
     updateDisplayAids(input.player.mouse, camera ? camera->getCamera() : nullptr);
+    // Last, so that whatever the scripts moved this frame is drawn where it is.
+    batchStillWorldObjects();
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
 }
 

@@ -2,6 +2,7 @@
 
 #include "util/globals.h"
 #include "script/lua_binding.h"
+#include "world/world_batch.h"
 #include "world/world_bounds.h"
 #include "world/world_script.h"
 
@@ -58,6 +59,10 @@ WorldObject* findWorldObject(const std::string& name) {
     return nullptr;
 }
 
+WorldObject* worldObjectAt(int slot) {
+    return slot >= 0 && slot < kWorldObjectSlots ? worldObjects[slot].get() : nullptr;
+}
+
 WorldObject& createWorldObject(const std::string& name, const std::string& meshName) {
     if (freeWorldObjectSlot() < 0)
         throw std::length_error("Too many world objects");
@@ -100,6 +105,7 @@ void destroyWorldObject(const std::string& name) {
     for (auto& object : worldObjects) {
         if (object && object->name == name) {
             std::unique_ptr<WorldObject> dying = std::move(object);
+            forgetBatchedObject(*dying);
             releaseEngineObjects(*dying);
             return;
         }
@@ -107,6 +113,7 @@ void destroyWorldObject(const std::string& name) {
 }
 
 void destroyAllWorldObjects() {
+    releaseWorldBatch();
     for (auto& object : worldObjects) {
         if (object) {
             releaseEngineObjects(*object);
