@@ -74,7 +74,8 @@ if victim then
     elseif annoyance >= warnAt and not game.slapping[victim] then
         game.warnedFor[victim] = 0
         play_sound("warning")
-        hud_message("About to be slapped! Press Space to get away", 1.5)
+        hud_message("About to be slapped! Press Space to get away\n" ..
+                    "while you climb: hold Shift or the left button, or whistle", 1.5)
     end
     if annoyance >= 1 and warned and warned >= warnAhead and not game.slapping[victim] then
         npc_animate_slap(victim)

@@ -251,8 +251,9 @@ game.guideFile = "Resources/guide_done"
 
 -- Each step: what to do, how, and when it is done, given what the frame saw
 -- (s.y height, s.moved distance flown since the step began, s.host the
--- person the insect holds on to, s.blood, s.warned a slap warning shown,
--- s.toNest the distance to the nest, s.banked banks since the step began).
+-- person the insect holds on to, s.free seconds since it last held on to
+-- anyone, s.blood, s.warned a slap warning shown, s.toNest the distance to
+-- the nest, s.banked banks since the step began).
 game.guideSteps = {
     {"Climb", "Whistle a high note, or hold the left button or Shift",
      function(s) return s.y > 150 end},
@@ -262,8 +263,10 @@ game.guideSteps = {
      function(s) return s.host end},
     {"Drink", "Stay on: the blood meter on the right fills",
      function(s) return s.blood >= 30 or s.warned end},
+    -- Let go without climbing, the insect drops back onto the person within
+    -- a second: only a second away with the blood counts.
     {"Fly off before the slap", "Hold Shift (or whistle) and press Space",
-     function(s) return not s.host and s.blood > 0 end},
+     function(s) return not s.host and s.free >= 1 and s.blood > 0 end},
     {"Fly to the nest", "Climb and follow the orange arrow to the lit roof",
      function(s) return s.toNest < 700 end},
     {"Land in the nest", "Come down on the roof: the blood is banked",
@@ -324,10 +327,12 @@ function game.guideFrame(dt)
     end
     local p = get_player_position()
     local host = get_currently_sucked_npc()
+    game.guideFree = host and 0 or (game.guideFree or 0) + dt
     local s = {
         y = p[2],
         moved = math.sqrt((p[1] - game.guideFrom[1]) ^ 2 + (p[3] - game.guideFrom[2]) ^ 2),
         host = host,
+        free = game.guideFree,
         blood = get_player_bloodlevel(),
         warned = host and game.warnedFor[host] ~= nil,
         toNest = math.sqrt((p[1] - game.nest[1]) ^ 2 + (p[2] - game.nest[2]) ^ 2 +

@@ -551,7 +551,9 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
                      EXPECT_GT(warnings[i], slaps[i - 1]) << "slap " << i << " warned anew";
                  }
              }
-             EXPECT_GE(logged("message About to be slapped! Press Space to get away"), 0);
+             EXPECT_GE(logged("message About to be slapped! Press Space to get away\\n"
+                             "while you climb: hold Shift or the left button, or whistle"),
+                      0);
          }},
         {"the meter's mark is where full thrust stops climbing, and crossing it says so",
          [&] {
@@ -635,6 +637,29 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
         ASSERT_EQ(newGame(), "");
         ASSERT_EQ(run("nb_time, nb_log = 0, {}"), "");
         body();
+    }
+}
+
+// When each step of the guide counts as done, from what a frame saw.
+TEST_F(GameScriptsTest, GuideStepsPassWhenDone) {
+    const std::string base = "y = 10, rise = 0, moved = 0, free = 0, blood = 0, toNest = 5000, banked = 0";
+    const struct {
+        int step;
+        const char* seen;
+        bool done;
+    } rows[] = {
+        {5, "host = 'anna', blood = 40", false},
+        {5, "free = 0.2, blood = 40", false}, // let go, and back on the person at once
+        {5, "free = 1, blood = 40", true},
+        {5, "free = 3, blood = 0", false},
+    };
+    for (const auto& row : rows) {
+        const std::string seen = "(function() local s = {" + base + "} for k, v in pairs({" +
+                                 row.seen + "}) do s[k] = v end return s end)()";
+        EXPECT_EQ(show("game.guideSteps[" + std::to_string(row.step) + "][3](" + seen +
+                       ") and true or false"),
+                  row.done ? "true" : "false")
+            << "step " << row.step << " after " << row.seen;
     }
 }
 
