@@ -257,7 +257,7 @@ game.guideFile = "Resources/guide_done"
 game.guideSteps = {
     {"Climb", "Whistle a high note, or hold the left button or Shift",
      function(s) return s.y > 150 end},
-    {"Fly to a person", "Cursor up flies forward; left or right turns",
+    {"Fly to a person", "Climb with the cursor up to fly on; left or right turns",
      function(s) return s.moved > 250 or s.host end},
     {"Land on a person's head", "Come down onto them from just above",
      function(s) return s.host end},
