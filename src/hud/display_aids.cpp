@@ -7,6 +7,8 @@
 #include "player/player.h"
 
 #include <OgreCamera.h>
+#include <Overlay/OgreFont.h>
+#include <Overlay/OgreFontManager.h>
 #include <Overlay/OgreOverlay.h>
 #include <Overlay/OgreOverlayContainer.h>
 #include <Overlay/OgreOverlayManager.h>
@@ -33,6 +35,50 @@ const Ogre::Vector3 kLabelAbovePerson(0, 95, 0);
 constexpr float kArrowSize = 40.0f;
 constexpr float kSteeringSize = 32.0f;
 constexpr float kLabelHeight = 22.0f;
+// A label's backing: its text's height, and a margin each side of the text.
+constexpr float kBackingHeight = 26.0f;
+constexpr float kBackingMargin = 6.0f;
+// The display's panels that the labels and the goal marker keep off.
+const char* const kPanelNames[] = {
+    "Nightbite_new/Elements",   "Nightbite_new/Status",     "Nightbite_new/Message",
+    "Nightbite_new/BloodMeter", "Nightbite_new/LevelMeter", "Nightbite_new/Hearing",
+    "Nightbite_new/NoMicrophone", "Nightbite_aids/Guide",
+};
+
+// The width of a line of text as the game's font draws it (spaces are
+// spaceWidth wide), to fit a backing to it. Made on a change of text only.
+float textWidth(const char* utf8, float charHeight, float spaceWidth) {
+    Ogre::FontPtr font = Ogre::FontManager::getSingleton().getByName("NightbiteFont");
+    if (font)
+        font->load();
+    float width = 0;
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(utf8); *c;) {
+        Ogre::Font::CodePoint point = *c++;
+        if (point >= 0xC0) {
+            const int more = point >= 0xE0 ? 2 : 1;
+            point &= more == 2 ? 0x0F : 0x1F;
+            for (int i = 0; i < more && (*c & 0xC0) == 0x80; ++i)
+                point = (point << 6) | (*c++ & 0x3F);
+        }
+        width += point == ' ' ? spaceWidth
+                              : (font ? font->getGlyphAspectRatio(point) : 0.5f) * charHeight;
+    }
+    return width;
+}
+
+// An element's box on the window, from its pixel metrics and alignment.
+PixelBox boxOf(const Ogre::OverlayElement* e, float width, float height) {
+    float x = e->getLeft(), y = e->getTop();
+    if (e->getHorizontalAlignment() == Ogre::GHA_CENTER)
+        x += 0.5f * width;
+    else if (e->getHorizontalAlignment() == Ogre::GHA_RIGHT)
+        x += width;
+    if (e->getVerticalAlignment() == Ogre::GVA_CENTER)
+        y += 0.5f * height;
+    else if (e->getVerticalAlignment() == Ogre::GVA_BOTTOM)
+        y += height;
+    return {x, y, x + e->getWidth(), y + e->getHeight()};
+}
 
 Ogre::PanelOverlayElement* panel(Ogre::OverlayManager& overlays, const char* name) {
     Ogre::OverlayElement* e = overlays.getOverlayElement(name);
@@ -64,7 +110,10 @@ DisplayAids::DisplayAids() {
     centre = overlays.getOverlayElement("Nightbite_aids/Centre");
     steering = overlays.getOverlayElement("Nightbite_aids/Steering");
     goalArrow = panel(overlays, "Nightbite_aids/Goal");
+    goalLabel = overlays.getOverlayElement("Nightbite_aids/GoalLabel");
     goalDistance = overlays.getOverlayElement("Nightbite_aids/Goal/Distance");
+    for (int i = 0; i < kPanels; ++i)
+        panels[i] = overlays.getOverlayElement(kPanelNames[i]);
     Ogre::OverlayElement* peopleElement = overlays.getOverlayElement("Nightbite_aids/People");
     if (!peopleElement->isContainer())
         OGRE_EXCEPT(Ogre::Exception::ERR_INVALIDPARAMS, "Nightbite_aids/People is no container",
@@ -80,20 +129,32 @@ DisplayAids::DisplayAids() {
     guideBottomGap = -(guidePanel->getTop() + guidePanel->getHeight());
 
     for (int i = 0; i < kLabels; ++i) {
+        const std::string name = "Nightbite_aids/People/Label" + std::to_string(i);
+        auto* backing = static_cast<Ogre::OverlayContainer*>(
+            overlays.createOverlayElement("Panel", name + "/Backing"));
+        backing->setMetricsMode(Ogre::GMM_PIXELS);
+        backing->setDimensions(160, kBackingHeight);
+        backing->setMaterialName("Nightbite/HUD/Backdrop");
         Ogre::OverlayElement* text = overlays.createOverlayElementFromTemplate(
-            "Nightbite_aids/LabelTemplate", "TextArea",
-            "Nightbite_aids/People/Label" + std::to_string(i));
+            "Nightbite_aids/LabelTemplate", "TextArea", name);
         // A copy from a template may take its numbers before its metrics.
         text->setMetricsMode(Ogre::GMM_PIXELS);
         text->setDimensions(160, kLabelHeight);
         text->setParameter("char_height", "22");
         text->setParameter("space_width", "7");
-        text->hide();
-        people->addChild(text);
+        text->setTop(0.5f * (kBackingHeight - kLabelHeight));
+        backing->addChild(text);
+        backing->hide();
+        people->addChild(backing);
+        labels[i].backing = backing;
         labels[i].text = text;
     }
-    for (Ogre::OverlayElement* e :
-         {steering, static_cast<Ogre::OverlayElement*>(goalArrow), annoyance, guidePanel})
+    for (int caption = 0; caption < 8; ++caption)
+        captionWidth[caption] =
+            textWidth(kLabelCaptions[caption / 4][caption % 4], kLabelHeight, 7) +
+            2 * kBackingMargin;
+    for (Ogre::OverlayElement* e : {steering, static_cast<Ogre::OverlayElement*>(goalArrow),
+                                    goalLabel, annoyance, guidePanel})
         e->hide();
     placeClimbMark();
     overlay->show();
@@ -152,6 +213,7 @@ void DisplayAids::updateGoal(const AidValues& values, const Ogre::Matrix4* vp, f
     const ScriptAids& aids = scriptAids();
     if (!vp || !aids.hasGoal() || !(values.bloodLevel > 0)) {
         hide(goalArrow);
+        hide(goalLabel);
         return;
     }
     // Clear of the texts at the top, the meters on the right and the guide
@@ -163,7 +225,16 @@ void DisplayAids::updateGoal(const AidValues& values, const Ogre::Matrix4* vp, f
     const float u = 0.25f * static_cast<float>(arrow.direction % 4);
     const float v = 0.25f * static_cast<float>(arrow.direction / 4);
     goalArrow->setUV(u, v, u + 0.25f, v + 0.25f);
-    showAt(goalArrow, x, y);
+    // The arrow keeps off the panels too, nearest to where it points from.
+    const std::size_t panelCount = gatherPanels(width, height);
+    const LabelPlace at = placeLabel({x, y, x + kArrowSize, y + kArrowSize}, width, height,
+                                     panelBoxes, panelCount);
+    if (!at.shown) {
+        hide(goalArrow);
+        hide(goalLabel);
+        return;
+    }
+    showAt(goalArrow, at.left, at.top);
 
     const int metres = static_cast<int>(std::lround(aids.goal().distance(values.insect) / 100.0));
     if (metres != shownDistance) {
@@ -171,22 +242,53 @@ void DisplayAids::updateGoal(const AidValues& values, const Ogre::Matrix4* vp, f
         char text[32];
         std::snprintf(text, sizeof text, "nest %d m", std::min(metres, 99999));
         goalDistance->setCaption(text);
+        goalLabelWidth = textWidth(text, kLabelHeight, 7) + 2 * kBackingMargin;
+        goalLabel->setWidth(goalLabelWidth);
+        goalDistance->setLeft(0.5f * goalLabelWidth);
     }
+    placeGoalLabel({at.left, at.top, at.left + kArrowSize, at.top + kArrowSize}, width, height,
+                   panelCount);
 }
 
-void DisplayAids::showLabel(Label& label, int caption, float x, float y) {
+// Under the arrow when there is room, else wherever is nearest and clear of
+// the panels and of the arrow itself.
+void DisplayAids::placeGoalLabel(const PixelBox& arrowBox, float width, float height,
+                                 std::size_t panelCount) {
+    panelBoxes[panelCount] = arrowBox;
+    const float left = 0.5f * (arrowBox.left + arrowBox.right - goalLabelWidth);
+    const float top = arrowBox.bottom + 2;
+    const LabelPlace at = placeLabel({left, top, left + goalLabelWidth, top + kBackingHeight},
+                                     width, height, panelBoxes, panelCount + 1);
+    if (at.shown)
+        showAt(goalLabel, at.left, at.top);
+    else
+        hide(goalLabel);
+}
+
+std::size_t DisplayAids::gatherPanels(float width, float height) {
+    std::size_t count = 0;
+    for (const Ogre::OverlayElement* e : panels)
+        if (e->isVisible())
+            panelBoxes[count++] = boxOf(e, width, height);
+    return count;
+}
+
+void DisplayAids::showLabel(Label& label, int caption, float left, float top) {
     if (caption != label.shown) {
         label.shown = caption;
         label.text->setCaption(kLabelCaptions[caption / 4][caption % 4]);
         label.text->setColour(caption >= 4 ? kOwnType : kOtherType);
+        label.backing->setWidth(captionWidth[caption]);
+        label.text->setLeft(0.5f * captionWidth[caption]); // the centre of the text
     }
-    showAt(label.text, x, y);
+    showAt(label.backing, left, top);
 }
 
 void DisplayAids::updateLabels(const AidValues& values, const Ogre::Matrix4* vp, float width,
                                float height) {
     int used = 0;
     bool hostShown = false;
+    const std::size_t panelCount = vp ? gatherPanels(width, height) : 0;
     for (int slot = 0; vp && slot < kNpcSlots && used < kLabels; ++slot) {
         const Npc* npc = npcAt(slot);
         if (!npc)
@@ -199,19 +301,31 @@ void DisplayAids::updateLabels(const AidValues& values, const Ogre::Matrix4* vp,
         if (!s.inFront || s.x < 0 || s.x > width || s.y < 0 || s.y > height)
             continue;
         const BloodType type = std::clamp(npc->getBloodType(), 0, 3);
-        showLabel(labels[used++], type + (type == values.bloodType ? 4 : 0), s.x,
-                  s.y - kLabelHeight);
-        if (npc == values.host) {
+        const int caption = type + (type == values.bloodType ? 4 : 0);
+        // The label over the person, and the host's bar under it: kept
+        // together, inside the window and off the panels.
+        const bool host = npc == values.host;
+        const float barWidth = annoyance->getWidth(), barHeight = annoyance->getHeight();
+        const float w = host ? std::max(captionWidth[caption], barWidth) : captionWidth[caption];
+        const float h = kBackingHeight + (host ? 4 + barHeight : 0);
+        const float top = s.y - kBackingHeight;
+        const LabelPlace at = placeLabel({s.x - 0.5f * w, top, s.x + 0.5f * w, top + h}, width,
+                                         height, panelBoxes, panelCount);
+        if (!at.shown)
+            continue;
+        const float centre = at.left + 0.5f * w;
+        showLabel(labels[used++], caption, centre - 0.5f * captionWidth[caption], at.top);
+        if (host) {
             hostShown = true;
             const double level = npc->getAnnoyanceLevel();
             const float fill = level > 1 ? 1.0f : (level > 0 ? static_cast<float>(level) : 0.0f);
             annoyanceFill->setWidth(fill * annoyanceFillWidth);
             annoyanceFill->setUV(0, 0, fill, 1);
-            showAt(annoyance, s.x - 0.5f * annoyance->getWidth(), s.y + 4);
+            showAt(annoyance, centre - 0.5f * barWidth, at.top + kBackingHeight + 4);
         }
     }
     for (int i = used; i < kLabels; ++i) {
-        hide(labels[i].text);
+        hide(labels[i].backing);
         labels[i].shown = -1;
     }
     if (!hostShown)

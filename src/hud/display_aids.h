@@ -8,6 +8,7 @@
 // thread. Nothing here allocates once made: texts change only when what they
 // say changes.
 #pragma once
+#include "hud/label_place.h"
 #include "npc/blood_type.h"
 #include "player/flight.h"
 
@@ -49,9 +50,12 @@ public:
 
 private:
     struct Label {
+        Ogre::OverlayElement* backing = nullptr; // holds the text
         Ogre::OverlayElement* text = nullptr;
         int shown = -1; // index of the caption it shows; -1 hidden
     };
+    // The display's panels that marks tied to the world keep off.
+    static constexpr int kPanels = 8;
 
     void placeClimbMark();
     void updateSteering(const AidValues& values, float width, float height);
@@ -60,12 +64,19 @@ private:
     void updateLabels(const AidValues& values, const Ogre::Matrix4* viewProjection, float width,
                       float height);
     void updateGuide();
-    void showLabel(Label& label, int caption, float x, float y);
+    // The visible panels' boxes into `panelBoxes`; returns how many.
+    std::size_t gatherPanels(float width, float height);
+    // Shows the label with its caption at the place; its backing's width
+    // fits the caption.
+    void showLabel(Label& label, int caption, float left, float top);
+    void placeGoalLabel(const PixelBox& arrowBox, float width, float height,
+                        std::size_t panels);
 
     Ogre::Overlay* overlay;
     Ogre::OverlayElement* centre;
     Ogre::OverlayElement* steering;
     Ogre::PanelOverlayElement* goalArrow;
+    Ogre::OverlayElement* goalLabel;
     Ogre::OverlayElement* goalDistance;
     Ogre::OverlayContainer* people;
     Ogre::OverlayElement* annoyance;
@@ -73,6 +84,10 @@ private:
     Ogre::OverlayElement* guidePanel;
     Ogre::OverlayElement* guideText;
     Label labels[kLabels];
+    float captionWidth[8] = {}; // each caption's backing, in pixels
+    float goalLabelWidth = 0;
+    Ogre::OverlayElement* panels[kPanels] = {};
+    PixelBox panelBoxes[kPanels + 1]; // and the goal arrow's
     float annoyanceFillWidth;
     float guideLineHeight;
     float guidePadding;
