@@ -13,6 +13,7 @@
 #include <OgreRoot.h>
 
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
@@ -111,6 +112,28 @@ bool selectClicks(Display* display, std::size_t handle, bool on) {
         }
     }
     return !refused;
+}
+
+// Whether the climb (Shift, or the left button) is held, as the X server
+// sees it now. The input library's new devices start with every key and
+// button up and learn only of presses made after, so a climb held through a
+// pause is read here until it is let go.
+bool climbHeldOnServer(Display* display, std::size_t handle) {
+    if (!display || !handle)
+        return false;
+    char keys[32];
+    XQueryKeymap(display, keys);
+    for (KeySym shift : {XK_Shift_L, XK_Shift_R}) {
+        const KeyCode code = XKeysymToKeycode(display, shift);
+        if (code && (keys[code / 8] & (1 << (code % 8))))
+            return true;
+    }
+    Window rootWindow, child;
+    int rootX, rootY, x, y;
+    unsigned int buttons = 0;
+    return XQueryPointer(display, static_cast<Window>(handle), &rootWindow, &child, &rootX, &rootY,
+                         &x, &y, &buttons) &&
+           (buttons & Button1Mask);
 }
 
 } // namespace
@@ -265,6 +288,9 @@ flight::PlayerInput NBFrameListener::gatherInput(double frameSeconds) {
         input.mouse.rightButton = state.buttonDown(OIS::MB_Right);
         climbHeld = climbHeld || state.buttonDown(OIS::MB_Left);
     }
+    if (climbCarried)
+        climbCarried = !climbHeld && climbHeldOnServer(static_cast<Display*>(xDisplay), windowHandle);
+    climbHeld = climbHeld || climbCarried;
     // Voice and key together lift no more than either alone.
     input.keys.level = std::max(microphoneLevel(), heldClimb.advance(frameSeconds, climbHeld));
     return input;
@@ -276,13 +302,17 @@ FrameInput NBFrameListener::readControls(double frameSeconds) {
         input.clock = readHotKeyClock();
         input.quit =
             quitPressed || keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q);
-        input.newGame = keyboard->isKeyDown(OIS::KC_F3);
-        input.saveGame = keyboard->isKeyDown(OIS::KC_F5);
-        input.loadGame = keyboard->isKeyDown(OIS::KC_F8);
+        // A tap between two frames counts as much as a key held at a frame.
+        auto pressed = [&](OIS::KeyCode key) {
+            return presses.take(key) || keyboard->isKeyDown(key);
+        };
+        input.newGame = pressed(OIS::KC_F3);
+        input.saveGame = pressed(OIS::KC_F5);
+        input.loadGame = pressed(OIS::KC_F8);
         input.guideKey = presses.take(OIS::KC_H);
         const OIS::KeyCode bodyKeys[kBodyVariants] = {OIS::KC_1, OIS::KC_2, OIS::KC_3, OIS::KC_4};
-        for (int variant = 0; variant < kBodyVariants && input.body < 0; ++variant)
-            if (keyboard->isKeyDown(bodyKeys[variant]))
+        for (int variant = 0; variant < kBodyVariants; ++variant)
+            if (pressed(bodyKeys[variant]) && input.body < 0)
                 input.body = variant;
     }
     quitPressed = false;
@@ -362,8 +392,10 @@ void NBFrameListener::followPause() {
     if (play != grabbed) {
         destroyInput();
         createInput(play);
-        if (play)
+        if (play) {
             centreCursor();
+            climbCarried = true;
+        }
     } else if (!play && !clicksSelected) {
         clicksSelected = selectClicks(static_cast<Display*>(xDisplay), windowHandle, true);
     }

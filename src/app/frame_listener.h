@@ -90,6 +90,9 @@ private:
     bool running = true;
     FrameDriver driver;
     HeldClimb heldClimb;
+    // Since a resume: a climb held through the pause is read from the X
+    // server until it is let go or the devices see it.
+    bool climbCarried = false;
     PlayerCamera* camera;
 
     PauseState pause;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Script events raised by the keyboard: F3, F5 and F8 act at most once per
-# calendar second, a held F5 repeats each second with args.file "test", a
-# script that does not compile reports its error on every attempt while the
-# game goes on, and Escape raises "save_game" once more after the loop.
+# calendar second (a tap quicker than a frame counts too), a held F5 repeats
+# each second with args.file "test", a script that does not compile reports
+# its error on every attempt while the game goes on, and Escape raises
+# "save_game" once more after the loop.
 source "$(dirname "$0")/lib.sh" "$1"
 start_xvfb
 make_game_dir
@@ -59,6 +60,11 @@ press_key F3
 # (Again, a press that spans a change of second raises it twice.)
 news=$(grep -c '^new_game' "$log")
 [ "$news" -ge 2 ] && [ "$news" -le 3 ] || fail "F3 raised new_game $((news - 1)) times"
+# A tap quicker than a frame (pressed and let go at once) counts as well.
+sleep 1.1
+xdotool key F3
+wait_frames 5
+[ "$(grep -c '^new_game' "$log")" = $((news + 1)) ] || fail "a quick tap of F3 did not raise new_game"
 
 count=$(grep -c '^save_game' "$log")
 rc=$(quit_game 20)
