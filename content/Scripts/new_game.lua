@@ -250,13 +250,18 @@ end
 game.guideFile = "Resources/guide_done"
 
 -- Each step: what to do, how, and when it is done, given what the frame saw
--- (s.y height, s.moved distance flown since the step began, s.host the
+-- (s.y height, s.rise height gained since the step began, s.moved distance
+-- flown since it began, s.host the
 -- person the insect holds on to, s.free seconds since it last held on to
 -- anyone, s.blood, s.warned a slap warning shown, s.toNest the distance to
 -- the nest, s.banked banks since the step began).
 game.guideSteps = {
-    {"Climb", "Whistle a high note, or hold the left button or Shift",
-     function(s) return s.y > 150 end},
+    -- A clear rise from wherever the step began (the insect may be flying
+    -- already when H shows the guide again), or a height near the ceiling,
+    -- where no such rise is left.
+    {"Climb 1 m: the Y at the top left up by 100",
+     "Whistle a high note, or hold the left button or Shift",
+     function(s) return s.rise >= 100 or s.y > 1500 end},
     {"Fly to a person", "Climb with the cursor up to fly on; left or right turns",
      function(s) return s.moved > 250 or s.host end},
     {"Land on a person's head", "Come down onto them from just above",
@@ -278,7 +283,7 @@ local function showGuideStep()
     hud_guide(string.format("Guide %d/%d: %s\n%s\nH: skip the guide", game.guideStep,
                             #game.guideSteps, step[1], step[2]))
     local p = get_player_position()
-    game.guideFrom = {p[1], p[3]}
+    game.guideFrom = {p[1], p[3], p[2]}
     game.guideBanks = game.bankCount or 0
 end
 
@@ -330,6 +335,7 @@ function game.guideFrame(dt)
     game.guideFree = host and 0 or (game.guideFree or 0) + dt
     local s = {
         y = p[2],
+        rise = p[2] - (game.guideFrom[3] or p[2]),
         moved = math.sqrt((p[1] - game.guideFrom[1]) ^ 2 + (p[3] - game.guideFrom[2]) ^ 2),
         host = host,
         free = game.guideFree,

@@ -648,6 +648,9 @@ TEST_F(GameScriptsTest, GuideStepsPassWhenDone) {
         const char* seen;
         bool done;
     } rows[] = {
+        {1, "y = 150, rise = 99", false}, // high already, as when H shows it again
+        {1, "y = 400, rise = 100", true},
+        {1, "y = 1600, rise = 0", true}, // near the ceiling, no rise left
         {5, "host = 'anna', blood = 40", false},
         {5, "free = 0.2, blood = 40", false}, // let go, and back on the person at once
         {5, "free = 1, blood = 40", true},
