@@ -5,6 +5,7 @@
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
 #include "audio/wave_in_device.h"
+#include "hud/display_aids.h"
 
 #include <OIS.h>
 #include <OgreRenderWindow.h>
@@ -57,10 +58,14 @@ void PauseMenu::open() {
     view.selected = PauseControl::Resume;
     update();
     screen.show();
+    if (displayAids)
+        displayAids->setGuideHidden(true);
 }
 
 void PauseMenu::close() {
     screen.hide();
+    if (displayAids)
+        displayAids->setGuideHidden(false);
 }
 
 void PauseMenu::rescan() {

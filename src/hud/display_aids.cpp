@@ -339,7 +339,7 @@ void DisplayAids::updateGuide() {
     shownGuideVersion = aids.guideVersion();
     const std::string& text = aids.guide();
     guideText->setCaption(text);
-    if (text.empty()) {
+    if (text.empty() || guideHidden) {
         hide(guidePanel);
         return;
     }
@@ -348,6 +348,15 @@ void DisplayAids::updateGuide() {
     guidePanel->setHeight(h);
     guidePanel->setTop(-(h + guideBottomGap));
     guidePanel->show();
+}
+
+void DisplayAids::setGuideHidden(bool hidden) {
+    guideHidden = hidden;
+    shownGuideVersion = ~0u; // shown or hidden again at the next update
+    if (hidden)
+        hide(guidePanel);
+    else
+        updateGuide();
 }
 
 DisplayAids* displayAids = nullptr;

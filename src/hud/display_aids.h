@@ -48,6 +48,10 @@ public:
 
     void update(const AidValues& values);
 
+    // The pause screen covers the middle of the window, where the guide's
+    // lines would run under it: the guide stands aside while it shows.
+    void setGuideHidden(bool hidden);
+
 private:
     struct Label {
         Ogre::OverlayElement* backing = nullptr; // holds the text
@@ -93,6 +97,7 @@ private:
     float guidePadding;
     float guideBottomGap; // between the guide and the screen's bottom edge
     unsigned shownGuideVersion = ~0u;
+    bool guideHidden = false;
     int shownDistance = -1;
 };
 
