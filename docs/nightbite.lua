@@ -388,9 +388,10 @@ function hud_message(text, seconds) end
 ---@param text string|number
 function hud_guide(text) end
 
----The point the display's marker leads to while the insect carries blood; with no arguments the
----marker is taken away.
+---The point the display's marker leads to while the insect carries blood (at all times when
+---always is true); with no arguments the marker is taken away.
 ---@param x? number
 ---@param y? number
 ---@param z? number
-function hud_goal(x, y, z) end
+---@param always? boolean
+function hud_goal(x, y, z, always) end

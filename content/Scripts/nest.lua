@@ -8,6 +8,10 @@ game.banked = (game.banked or 0) + level
 game.bankCount = (game.bankCount or 0) + 1
 set_player_bloodlevel(0)
 play_sound("bank")
+if not game.bankedOnce then
+    game.bankedOnce = true
+    hud_goal(game.nest[1], game.nest[2] + 40, game.nest[3])
+end
 -- The best score is kept the moment this round's beats it.
 game.recordBest()
 print(string.format("Banked %d blood, %d in all.", level, game.banked))

@@ -397,7 +397,9 @@ game.banked = 0
 game.proboscis = nil
 game.over = false
 hud_message("", 0)
-hud_goal(game.nest[1], game.nest[2] + 40, game.nest[3])
+-- The marker shows the nest from the start until the first bank, then only
+-- while blood is carried.
+hud_goal(game.nest[1], game.nest[2] + 40, game.nest[3], not game.bankedOnce)
 game.showStatus()
 if game.guideStep == nil and not game.guideSeen then
     game.guideSeen = true

@@ -211,7 +211,7 @@ void DisplayAids::updateSteering(const AidValues& values, float width, float hei
 void DisplayAids::updateGoal(const AidValues& values, const Ogre::Matrix4* vp, float width,
                              float height) {
     const ScriptAids& aids = scriptAids();
-    if (!vp || !aids.hasGoal() || !(values.bloodLevel > 0)) {
+    if (!vp || !aids.hasGoal() || !(values.bloodLevel > 0 || aids.goalAlways())) {
         hide(goalArrow);
         hide(goalLabel);
         return;

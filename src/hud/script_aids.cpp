@@ -13,9 +13,10 @@ void ScriptAids::setGuide(const char* bytes, std::size_t length) {
     ++changes;
 }
 
-void ScriptAids::setGoal(const Ogre::Vector3& point) {
+void ScriptAids::setGoal(const Ogre::Vector3& point, bool always) {
     goalPoint = point;
     goalSet = true;
+    alwaysShown = always;
 }
 
 ScriptAids& scriptAids() {
@@ -33,14 +34,16 @@ int hud_guide(lua_State* L) {
     return 0;
 }
 
-// hud_goal(x, y, z): the point the display's marker leads to while the insect
-// carries blood; hud_goal() with no arguments takes the marker away.
+// hud_goal(x, y, z[, always]): the point the display's marker leads to while
+// the insect carries blood, or at all times when always is true; hud_goal()
+// with no arguments takes the marker away.
 int hud_goal(lua_State* L) {
     if (lua_gettop(L) == 0) {
         scriptAids().clearGoal();
         return 0;
     }
-    scriptAids().setGoal(checkVector(L, 1));
+    const Ogre::Vector3 point = checkVector(L, 1);
+    scriptAids().setGoal(point, lua_toboolean(L, 4) != 0);
     return 0;
 }
 

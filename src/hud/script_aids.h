@@ -20,15 +20,18 @@ public:
     // only then.
     unsigned guideVersion() const { return changes; }
 
-    void setGoal(const Ogre::Vector3& point);
+    // always: the marker shows even while the insect carries nothing.
+    void setGoal(const Ogre::Vector3& point, bool always = false);
     void clearGoal() { goalSet = false; }
     bool hasGoal() const { return goalSet; }
+    bool goalAlways() const { return goalSet && alwaysShown; }
     const Ogre::Vector3& goal() const { return goalPoint; }
 
 private:
     std::string guideText;
     unsigned changes = 0;
     bool goalSet = false;
+    bool alwaysShown = false;
     Ogre::Vector3 goalPoint = Ogre::Vector3::ZERO;
 };
 
