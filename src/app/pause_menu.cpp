@@ -105,6 +105,10 @@ void PauseMenu::update() {
         if (done != roomMeasuresSeen) {
             roomMeasuresSeen = done;
             setSensitivity(static_cast<int>(std::lround(soundManager->roomSensitivityDbfs.load())));
+            ++view.roomMeasures;
+            view.roomSetDbfs = view.sensitivity;
+            const float loudest = soundManager->roomLoudestDbfs.load();
+            view.roomLoudestDbfs = std::isfinite(loudest) ? loudest : -200.0f;
         }
     }
     screen.update(view);

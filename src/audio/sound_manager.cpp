@@ -100,6 +100,7 @@ void SoundManager::analyseCurrentBuffer() {
     if (measuring && hearRoom(room, tone, rule)) {
         roomSensitivityDbfs.store(static_cast<float>(roomSensitivity(room)),
                                   std::memory_order_relaxed);
+        roomLoudestDbfs.store(static_cast<float>(room.loudestDbfs), std::memory_order_relaxed);
         measuringRoom.store(false, std::memory_order_relaxed);
         roomMeasures.fetch_add(1, std::memory_order_relaxed);
     }

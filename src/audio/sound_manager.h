@@ -18,6 +18,7 @@
 #include "audio/wave_in_device.h"
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -99,6 +100,9 @@ public:
     std::atomic<bool> measuringRoom{false};
     std::atomic<uint32_t> roomMeasures{0};
     std::atomic<float> roomSensitivityDbfs{static_cast<float>(quietestToneDefaultDbfs)};
+    // The loudest line the last measure heard that would have counted;
+    // -inf when there was none.
+    std::atomic<float> roomLoudestDbfs{-HUGE_VALF};
 
     // Buffers of nothing but zeros in a row before hearsNothing: ten seconds.
     static constexpr int silentHintBuffers = 54;

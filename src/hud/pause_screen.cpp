@@ -17,6 +17,9 @@ namespace {
 // The hearing meter's scale: dBFS at its left end, and pixels per dB.
 constexpr double meterFloorDbfs = -70.0;
 constexpr double meterPixelsPerDb = 5.0;
+// Below this the loudest line is the room's rumble or the microphone's
+// offset, never a note a person makes: it is not named as a tone.
+constexpr double lowestToneHz = 80.0;
 // The device list's rows: where the first one is, and their size.
 constexpr float rowLeft = 30, rowTop = 148, rowWidth = 640, rowHeight = 24;
 // Characters of a device's name that a row shows.
@@ -85,6 +88,7 @@ PauseScreen::PauseScreen() {
     effectsDown = find("EffectsDown");
     effectsUp = find("EffectsUp");
     measureText = find("Measure/Text");
+    sensitivityHelp = find("SensitivityHelp");
     fullScreenText = find("FullScreen/Text");
     focusText = find("FocusPause/Text");
 }
@@ -156,12 +160,25 @@ void PauseScreen::describeHearing(const PauseView& view, char* out, std::size_t 
         std::snprintf(out, size, "Nothing at all: is the microphone muted?");
     else if (view.hearing)
         std::snprintf(out, size, "%.0f Hz: that climbs", hz);
+    else if (!(hz >= lowestToneHz))
+        std::snprintf(out, size, "No tone heard");
     else if (view.clearTone)
         std::snprintf(out, size, "%.0f Hz: whistle higher", hz);
     else if (!(view.peakDbfs >= view.sensitivity))
         std::snprintf(out, size, "Too quiet to count: whistle louder");
     else
         std::snprintf(out, size, "%.0f Hz: not a clear tone", hz);
+}
+
+void PauseScreen::describeSensitivity(const PauseView& view, char* out, std::size_t size) {
+    if (view.roomMeasures == 0)
+        std::snprintf(out, size, "The quietest tone that counts. Raise it in a noisy room.");
+    else if (!(view.roomLoudestDbfs > -200))
+        std::snprintf(out, size, "Measured: nothing in the room counts. Set to %d dBFS.",
+                      view.roomSetDbfs);
+    else
+        std::snprintf(out, size, "Measured: a tone at %.0f dBFS in the room. Set to %d dBFS.",
+                      double(view.roomLoudestDbfs), view.roomSetDbfs);
 }
 
 void PauseScreen::showHearing(const PauseView& view) {
@@ -204,6 +221,12 @@ void PauseScreen::showNumbers(const PauseView& view) {
         shownEffects = view.effects;
         std::snprintf(text, sizeof text, "%d %%", view.effects);
         caption(effectsText, text);
+    }
+    if (view.roomMeasures != shownMeasures) {
+        shownMeasures = view.roomMeasures;
+        char help[96];
+        describeSensitivity(view, help, sizeof help);
+        caption(sensitivityHelp, help);
     }
     if (int(view.measuring) != shownMeasuring) {
         shownMeasuring = view.measuring;

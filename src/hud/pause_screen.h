@@ -13,11 +13,13 @@ class Overlay;
 class OverlayElement;
 } // namespace Ogre
 
-// The controls, in the order the keyboard's Up and Down go through them.
+// The controls, in the order the keyboard's Up and Down go through them: the
+// screen's order, top to bottom (Rescan stands on the microphone's title
+// line, above the device list).
 enum class PauseControl {
     Resume,
-    Microphone, // the device list; Left and Right choose
     Rescan,
+    Microphone, // the device list; Left and Right choose
     Sensitivity, // Left and Right change it; its - and + buttons too
     Measure,
     Ambience,
@@ -49,6 +51,9 @@ struct PauseView {
     bool hearsNothing = false;
     int sensitivity = -60; // dBFS
     bool measuring = false;
+    unsigned roomMeasures = 0; // finished room measures; 0: none yet
+    float roomLoudestDbfs = -200; // the last measure's loudest counting line
+    int roomSetDbfs = -60;        // and the sensitivity it set
     int ambience = 100; // per cent
     int effects = 100;
     bool fullScreen = false;
@@ -83,6 +88,9 @@ public:
     // The word under the hearing meter, as the screen shows it: the pitch and
     // what to do. Written into `out`.
     static void describeHearing(const PauseView& view, char* out, std::size_t size);
+    // The word under the sensitivity: what it is, or what the last room
+    // measure found and the sensitivity it set.
+    static void describeSensitivity(const PauseView& view, char* out, std::size_t size);
 
     static constexpr int deviceRows = 4;
 
@@ -112,6 +120,7 @@ private:
     Ogre::OverlayElement* effectsDown;
     Ogre::OverlayElement* effectsUp;
     Ogre::OverlayElement* measureText;
+    Ogre::OverlayElement* sensitivityHelp;
     Ogre::OverlayElement* fullScreenText;
     Ogre::OverlayElement* focusText;
 
@@ -122,5 +131,6 @@ private:
     char shownHeard[64] = "?";
     int shownLevel = -1000, shownSensitivity = -1000, shownAmbience = -1, shownEffects = -1;
     int shownMeasuring = -1, shownFullScreen = -1, shownFocus = -1;
+    unsigned shownMeasures = ~0u;
     PauseControl shownSelected = PauseControl::None;
 };
