@@ -14,6 +14,7 @@
 local file = args.file or "test"
 if not string.find(file, "^[%w_%-]+$") then
     print("Not loading: bad save name " .. file)
+    hud_message("Not loaded: bad save name " .. file, 4)
     return
 end
 local path = "Resources/" .. file .. ".sav"
@@ -24,6 +25,7 @@ local version = 1
 
 local function refuse(reason)
     io.stderr:write("Not loaded from ", path, ": ", reason, "; nothing was changed\n")
+    hud_message("Not loaded: " .. reason .. "\nNothing was changed", 4)
 end
 
 -- Only a regular file is read, and at most maxBytes of it. Opened for
@@ -38,6 +40,7 @@ end
 if not input then
     if code == 2 then -- ENOENT
         print("No saved game " .. file)
+        hud_message("No saved game to load (F5 saves one)", 3)
         return
     end
     return refuse(openError)
@@ -166,3 +169,9 @@ for _, name in ipairs(save.powerups) do
         game.proboscis = true
     end
 end
+-- A round that was over plays again with the health loaded; the frame script
+-- would only clear the message, and this one says what happened.
+if game.over and get_player_health() > 0 then
+    game.over = false
+end
+hud_message("Loaded", 2)

@@ -16,9 +16,18 @@ if game.recordBest then
     game.recordBest()
 end
 
+-- A word on the display too (F5 shows nothing else), but never over the
+-- message of a round that is over, which says how to go on.
+local function tell(text, seconds)
+    if not game.over then
+        hud_message(text, seconds)
+    end
+end
+
 local file = args.file or "test"
 if not string.find(file, "^[%w_%-]+$") then
     print("Not saving: bad save name " .. file)
+    tell("Not saved: bad save name " .. file, 4)
     return
 end
 local path = "Resources/" .. file .. ".sav"
@@ -29,6 +38,7 @@ local function refuse(reason)
         os.remove(temporary)
     end
     io.stderr:write("Not saved to ", path, ": ", tostring(reason), "; the previous save is kept\n")
+    tell("Not saved: " .. tostring(reason) .. "\nThe previous save is kept", 4)
 end
 
 -- The temporary file is this writer's own: two games saving in one folder
@@ -103,3 +113,4 @@ local renamed, renameError = os.rename(temporary, path)
 if not renamed then
     return refuse(renameError)
 end
+tell("Saved", 2)

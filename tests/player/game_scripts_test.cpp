@@ -640,6 +640,24 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
     }
 }
 
+// F5 and F8 say on the display how they went.
+TEST_F(GameScriptsTest, SaveAndLoadSayHowTheyWent) {
+    const struct {
+        const char* event;
+        const char* file;
+        const char* message;
+    } rows[] = {
+        {"load_game", "none", "No saved game to load (F5 saves one)"},
+        {"save_game", "test", "Saved"},
+        {"load_game", "test", "Loaded"},
+        {"save_game", "a.b", "Not saved: bad save name a.b"},
+    };
+    for (const auto& row : rows) {
+        captureStderr([&] { runScript(row.event, "file", row.file, nullptr); });
+        EXPECT_EQ(hudText().message(), row.message) << row.event << " " << row.file;
+    }
+}
+
 // When each step of the guide counts as done, from what a frame saw.
 TEST_F(GameScriptsTest, GuideStepsPassWhenDone) {
     const std::string base = "y = 10, rise = 0, moved = 0, free = 0, blood = 0, toNest = 5000, banked = 0";
