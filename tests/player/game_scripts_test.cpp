@@ -660,6 +660,7 @@ TEST_F(GameScriptsTest, SaveAndLoadSayHowTheyWent) {
 
 // When each step of the guide counts as done, from what a frame saw.
 TEST_F(GameScriptsTest, GuideStepsPassWhenDone) {
+    ASSERT_EQ(newGame(), "");
     const std::string base = "y = 10, rise = 0, moved = 0, free = 0, blood = 0, toNest = 5000, banked = 0";
     const struct {
         int step;
