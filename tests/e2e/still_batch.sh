@@ -29,6 +29,9 @@ if held == 25 or held == 90 then
 end
 LUA
 export NIGHTBITE_SCRIPT_SECONDS=600
+# The guide, which moves on as the insect rises, stays away: only the street
+# may differ between the two pictures.
+echo done > "$NB_GAME_DIR/Resources/guide_done"
 start_program nightbite
 centre_game_window
 
