@@ -4,9 +4,9 @@
 // functions. Targets: the people update at most 0.3 ms, the whole frame's
 // logic at most 0.5 ms.
 //
-// The counter allocs_per_frame counts C++ allocations (operator new) made
-// by the program's own per-frame steps; it must stay 0. The display's
-// captions are set anew every frame and are counted separately (hud_allocs).
+// The counters allocs_per_frame and hud_allocs count C++ allocations
+// (operator new) made by the program's own per-frame steps and by the
+// display; both must stay 0.
 #include "app/player_camera.h"
 #include "hud/hud.h"
 #include "npc/npc.h"

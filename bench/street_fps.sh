@@ -9,11 +9,22 @@
 #   Resources/sound and Resources/Scripts. For example, to compare against the
 #   media of another branch, build that branch's nb_media and nb_content in a
 #   separate build folder and pass its run folder as A.
+#   RUN_DIR_A may be the word "empty": B's media with scripts that build
+#   nothing, so the scene is the sky, the display and the insect.
+#   STREET_FPS_ALSO="RUN_DIR..." adds run folders that run their own program
+#   (an older build, say) to every round, after A and B.
 set -euo pipefail
-run_a=$(cd "$1" && pwd)
 run_b=$(cd "$2" && pwd)
+run_a=$1
+if [ "$run_a" != empty ]; then
+    run_a=$(cd "$1" && pwd)
+fi
 rounds=${3:-5}
 seconds=${4:-8}
+also=()
+for dir in ${STREET_FPS_ALSO:-}; do
+    also+=("$(cd "$dir" && pwd)")
+done
 source "$(dirname "$0")/../tools/scripts/virtual_display.sh"
 start_virtual_display
 export SDL_AUDIODRIVER=dummy
@@ -22,16 +33,25 @@ export SDL_AUDIODRIVER=dummy
 # held still at the start in the chase view, the people walking. The frame
 # script sums the frame times after a warm-up and writes the rate once.
 measure() {
-    local run=$1 folder="$vd_tmp/game"
+    local run=$1 program=${2:-$run_b} folder="$vd_tmp/game" scripts
     rm -rf "$folder"
     mkdir -p "$folder/Resources"
-    ln -s "$run_b/nightbite" "$folder/"
+    scripts=$run/Resources/Scripts
+    if [ "$run" = empty ]; then
+        run=$run_b
+        scripts=$vd_tmp/empty_scripts
+        mkdir -p "$scripts"
+        : > "$scripts/new_game.lua"
+        : > "$scripts/frame_started.lua"
+    fi
+    ln -s "$program/nightbite" "$folder/"
     for entry in media sound; do ln -s "$run/Resources/$entry" "$folder/Resources/$entry"; done
-    cp "$run_b/Resources/plugins.win.cfg" "$run_b/Resources/resources.cfg" "$folder/Resources/"
-    sed 's/^VSync=.*/VSync=No/' "$run_b/Resources/ogre.cfg.default" > "$folder/Resources/ogre.cfg"
-    cp -r "$run/Resources/Scripts" "$folder/Resources/Scripts"
-    cat >> "$folder/Resources/Scripts/frame_started.lua" <<LUA
-
+    cp "$program/Resources/plugins.win.cfg" "$program/Resources/resources.cfg" "$folder/Resources/"
+    sed 's/^VSync=.*/VSync=No/' "$program/Resources/ogre.cfg.default" > "$folder/Resources/ogre.cfg"
+    cp -r "$scripts" "$folder/Resources/Scripts"
+    # First, so that an early return of the game's own script cannot skip it.
+    mv "$folder/Resources/Scripts/frame_started.lua" "$vd_tmp/frame_started.lua"
+    cat > "$folder/Resources/Scripts/frame_started.lua" <<LUA
 set_player_position(0, 10, 0)
 set_player_orientation(1, 0, 0, 0, 1, 0, 0, 0, 1)
 bench_frames = (bench_frames or 0) + 1
@@ -47,6 +67,7 @@ if bench_frames > 100 then
     end
 end
 LUA
+    cat "$vd_tmp/frame_started.lua" >> "$folder/Resources/Scripts/frame_started.lua"
     rm -f "$vd_tmp/fps"
     (cd "$folder" && exec ./nightbite > "$vd_tmp/game.out" 2>&1) &
     game=$!
@@ -61,13 +82,24 @@ median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 
 : > "$vd_tmp/a"
 : > "$vd_tmp/b"
+for k in "${!also[@]}"; do : > "$vd_tmp/also$k"; done
 for i in $(seq "$rounds"); do
     a=$(measure "$run_a")
     b=$(measure "$run_b")
-    echo "round $i: A $a fps, B $b fps"
+    line="round $i: A $a fps, B $b fps"
     echo "$a" >> "$vd_tmp/a"
     echo "$b" >> "$vd_tmp/b"
+    for k in "${!also[@]}"; do
+        c=$(measure "${also[$k]}" "${also[$k]}")
+        line+=", ${also[$k]} $c fps"
+        echo "$c" >> "$vd_tmp/also$k"
+    done
+    echo "$line"
 done
 ma=$(median < "$vd_tmp/a")
 mb=$(median < "$vd_tmp/b")
 echo "median: A $ma fps, B $mb fps, B/A $(awk -v a="$ma" -v b="$mb" 'BEGIN {printf "%.3f", b / a}')"
+for k in "${!also[@]}"; do
+    mc=$(median < "$vd_tmp/also$k")
+    echo "median: ${also[$k]} $mc fps, against A $(awk -v a="$ma" -v c="$mc" 'BEGIN {printf "%.3f", c / a}')"
+done

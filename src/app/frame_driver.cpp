@@ -11,6 +11,7 @@
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "world/triggers.h"
+#include "world/world_batch.h"
 
 #include <OgreSceneNode.h>
 
@@ -65,6 +66,8 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
     }
     runScript("frame_started", {});
     updateDisplayAids(input.player.mouse, camera ? camera->getCamera() : nullptr);
+    // Last, so that whatever the scripts moved this frame is drawn where it is.
+    batchStillWorldObjects();
     return quit ? FrameOutcome::Quit : FrameOutcome::Continue;
 }
 

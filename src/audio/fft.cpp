@@ -1,5 +1,6 @@
 #include "audio/fft.h"
 
+#include "audio/fft_avx2.h"
 #include "audio/simd_pair.h"
 #include "util/exception.h"
 
@@ -24,7 +25,16 @@ inline Pair swapped(Pair v) {
 
 } // namespace
 
-Fft::Fft(uint32_t n) : size(n), levels(0) {
+FftKernels fastestFftKernels() {
+    static const bool avx2 = fft_avx2::supported();
+    return avx2 ? FftKernels::Avx2 : FftKernels::Portable;
+}
+
+Fft::~Fft() = default;
+Fft::Fft(Fft&&) noexcept = default;
+Fft& Fft::operator=(Fft&&) noexcept = default;
+
+Fft::Fft(uint32_t n, FftKernels kernels) : size(n), levels(0) {
     if (n == 0 || (n & (n - 1)) != 0)
         throw MyUtils::Exception{EINVAL, "FFT size must be a power of two"};
     while (((n - 1) >> levels) != 0)
@@ -48,6 +58,10 @@ Fft::Fft(uint32_t n) : size(n), levels(0) {
     half = n / 2;
     spectrumRe.assign(half + 1, 0.0);
     spectrumIm.assign(half + 1, 0.0);
+    if (kernels == FftKernels::Avx2 && n >= fft_avx2::kMinPoints && fft_avx2::supported()) {
+        avx2 = std::make_unique<fft_avx2::Plan>(n);
+        return;
+    }
     workRe.assign(half, 0.0);
     workIm.assign(half, 0.0);
 
@@ -85,6 +99,11 @@ void Fft::transform(const int32_t* samples, size_t count) {
                                  "Sample buffer larger than FFT capacity"};
     std::memmove(history.data(), history.data() + count, (size - count) * sizeof(double));
     double* tail = history.data() + (size - count);
+    if (avx2) {
+        fft_avx2::convert(samples, count, tail);
+        avx2->transform(history.data(), spectrumRe.data(), spectrumIm.data());
+        return;
+    }
     size_t i = 0;
 #ifdef __SSE2__
     for (; i + 2 <= count; i += 2)

@@ -4,15 +4,35 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Computed once at program start as 2 * asin(1).
 extern const double pi;
 
+namespace fft_avx2 {
+class Plan;
+}
+
+// The inner loops a transform and its detector run: the portable ones (two
+// doubles at a time, SSE2 on x86-64), or AVX2 with fused multiply-add on
+// processors that have it.
+enum class FftKernels { Portable, Avx2 };
+
+// Avx2 when this processor runs it, else Portable.
+FftKernels fastestFftKernels();
+
 class Fft {
 public:
     // N must be a power of two; anything else throws MyUtils::Exception.
-    explicit Fft(uint32_t n);
+    // Asked for Avx2, a processor without it or an N below 32 gets Portable.
+    explicit Fft(uint32_t n, FftKernels kernels = fastestFftKernels());
+    ~Fft();
+    Fft(Fft&&) noexcept;
+    Fft& operator=(Fft&&) noexcept;
+
+    // The loops this transform runs.
+    FftKernels kernels() const { return avx2 ? FftKernels::Avx2 : FftKernels::Portable; }
 
     // Appends the samples to the history and transforms the whole history.
     // More than N samples throw MyUtils::Exception "Sample buffer larger than
@@ -41,6 +61,9 @@ public:
     std::vector<double> history;
 
 private:
+    // Set when the AVX2 loops run; the portable tables below stay empty then.
+    std::unique_ptr<fft_avx2::Plan> avx2;
+
     void transformHalf();
     void splitHalfSpectrum();
 

@@ -1,9 +1,9 @@
 #include "audio/tone_detector.h"
 
+#include "audio/fft_avx2.h"
 #include "audio/simd_pair.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -16,28 +16,13 @@ inline double power(const double* re, const double* im, uint32_t k) {
     return re[k] * re[k] + im[k] * im[k];
 }
 
-} // namespace
-
-double clampQuietestTone(double dbfs) {
-    if (std::isnan(dbfs))
-        return quietestToneDefaultDbfs;
-    return std::clamp(dbfs, quietestToneMinDbfs, quietestToneMaxDbfs);
-}
-
-ToneReading findTone(const Fft& fft, const ToneRule& rule) {
-    ToneReading reading;
-    const uint32_t top = fft.size / 2; // bins 1 to top - 1
-    if (top < 2)
-        return reading;
-    const double* re = fft.spectrumRe.data();
-    const double* im = fft.spectrumIm.data();
-
+// The portable search for the strongest of bins 1 to top - 1 (the lower bin
+// on equal powers; a NaN never wins).
+void strongestBin(const double* re, const double* im, uint32_t top, double& best, uint32_t& peak) {
     // Four lanes each keep their largest power and the first bin holding it,
     // so that no long chain of compares forms; a NaN compares false and never
     // wins. The lanes, the bins before them and those after them are then
     // merged, the lower bin winning equal powers.
-    double best = -1.0;
-    uint32_t peak = 0;
     auto consider = [&](double value, uint32_t bin) {
         if (value > best || (value == best && bin < peak)) {
             best = value;
@@ -65,6 +50,30 @@ ToneReading findTone(const Fft& fft, const ToneRule& rule) {
     }
     for (; k < top; ++k)
         consider(power(re, im, k), k);
+}
+
+} // namespace
+
+double clampQuietestTone(double dbfs) {
+    if (std::isnan(dbfs))
+        return quietestToneDefaultDbfs;
+    return std::clamp(dbfs, quietestToneMinDbfs, quietestToneMaxDbfs);
+}
+
+ToneReading findTone(const Fft& fft, const ToneRule& rule) {
+    ToneReading reading;
+    const uint32_t top = fft.size / 2; // bins 1 to top - 1
+    if (top < 2)
+        return reading;
+    const double* re = fft.spectrumRe.data();
+    const double* im = fft.spectrumIm.data();
+
+    double best = -1.0;
+    uint32_t peak = 0;
+    if (fft.kernels() == FftKernels::Avx2)
+        fft_avx2::strongestBin(re, im, 1, top, best, peak);
+    else
+        strongestBin(re, im, top, best, peak);
     if (peak == 0)
         return reading;
     reading.peakBin = static_cast<int32_t>(peak);
@@ -77,15 +86,18 @@ ToneReading findTone(const Fft& fft, const ToneRule& rule) {
     if (best < loudness * loudness)
         return reading;
 
-    std::array<double, 2 * toneFloorReach + 1> around{};
+    // The floor is the median power of the bins around the peak (the middle
+    // one in ascending order), and the peak is clear when best is at least
+    // toneClearness times it. Multiplying by a positive number keeps the
+    // order of the powers, so that holds exactly when more than half of the
+    // bins (count / 2 + 1 of them) pass the same test: a count in one pass
+    // instead of a partial sort.
     const uint32_t first =
         peak > static_cast<uint32_t>(toneFloorReach) + 1 ? peak - toneFloorReach : 1;
     const uint32_t last = std::min(peak + toneFloorReach, top - 1);
-    size_t count = 0;
+    uint32_t below = 0;
     for (uint32_t b = first; b <= last; ++b)
-        around[count++] = power(re, im, b);
-    auto middle = around.begin() + count / 2;
-    std::nth_element(around.begin(), middle, around.begin() + count);
-    reading.clear = best >= toneClearness * *middle;
+        below += best >= toneClearness * power(re, im, b);
+    reading.clear = below >= (last - first + 1) / 2 + 1;
     return reading;
 }

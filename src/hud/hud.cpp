@@ -13,19 +13,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 // The bar may grow past its frame (or below it for a negative level), but
 // never so far that the overlay's geometry leaves the number range.
 constexpr double kMaxBarHeights = 1000.0;
-
-void setReadout(Ogre::OverlayElement* element, const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    element->setColour(Ogre::ColourValue::Green);
-    element->setCaption(text);
-}
 
 Ogre::PanelOverlayElement* panel(Ogre::OverlayManager& overlays, const char* name) {
     Ogre::OverlayElement* e = overlays.getOverlayElement(name);
@@ -64,14 +58,36 @@ Hud::Hud() {
     messagePanelPadding = static_cast<double>(messagePanel->getHeight()) - messageLineHeight;
     levelBarFullHeight = levelBar->getHeight();
     levelBarBottom = static_cast<double>(levelBar->getTop()) + levelBarFullHeight;
+    for (Ogre::OverlayElement* readout : {xReadout, yReadout, zReadout})
+        readout->setColour(Ogre::ColourValue::Green);
+    // A text area loads its font when it is first drawn, and a caption laid
+    // out before that gets no glyphs; set only when it changes, it would stay
+    // blank. Asking for the material loads the font now.
+    for (Ogre::OverlayElement* text :
+         {xReadout, yReadout, zReadout, frequency, statusText, messageText})
+        text->getMaterial();
+    caption.reserve(sizeof Shown::text);
     overlay->show();
+}
+
+void Hud::recaption(Ogre::OverlayElement* element, Shown& shown, const char* text) {
+    if (shown.set && std::strcmp(shown.text, text) == 0)
+        return;
+    std::snprintf(shown.text, sizeof shown.text, "%s", text);
+    shown.set = true;
+    caption.assign(shown.text);
+    element->setCaption(caption);
 }
 
 void Hud::update(const HudValues& values) {
     const Ogre::Vector3& p = values.position;
-    setReadout(xReadout, "X: %g", p.x);
-    setReadout(yReadout, "Y: %g", p.y);
-    setReadout(zReadout, "Z: %g", p.z);
+    char text[sizeof Shown::text];
+    std::snprintf(text, sizeof text, "X: %g", static_cast<double>(p.x));
+    recaption(xReadout, shownX, text);
+    std::snprintf(text, sizeof text, "Y: %g", static_cast<double>(p.y));
+    recaption(yReadout, shownY, text);
+    std::snprintf(text, sizeof text, "Z: %g", static_cast<double>(p.z));
+    recaption(zReadout, shownZ, text);
 
     if (values.firstPerson)
         gunSight->show();
@@ -103,10 +119,10 @@ void Hud::update(const HudValues& values) {
         hearingLamp->setUV(0.5f, 0, 1, 1);
     else
         hearingLamp->setUV(0, 0, 0.5f, 1);
-    char hz[32] = "";
+    text[0] = '\0';
     if (values.hearing && std::isfinite(values.peakHz))
-        std::snprintf(hz, sizeof hz, "%.0f Hz", static_cast<double>(values.peakHz));
-    frequency->setCaption(hz);
+        std::snprintf(text, sizeof text, "%.0f Hz", static_cast<double>(values.peakHz));
+    recaption(frequency, shownFrequency, text);
     updateMicrophoneLine(values);
     updateScriptText();
 }

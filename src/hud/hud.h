@@ -6,6 +6,7 @@
 // Made once at start-up and updated every frame on the main thread.
 #pragma once
 #include <OgreVector.h>
+#include <Overlay/OgreOverlayElement.h>
 
 namespace Ogre {
 class Overlay;
@@ -45,11 +46,25 @@ public:
     double bloodBarBase() const { return bloodBarBottom; }
 
 private:
+    // What one element shows, kept so that it is recaptioned only when its
+    // text changes.
+    struct Shown {
+        char text[32] = {};
+        bool set = false;
+    };
+    // Sets the caption if it differs from the shown one (texts of up to 31
+    // bytes), through `caption`, a string reused so that no caption is built
+    // anew: the engine's display string is UTF-16, and one made from a char
+    // pointer allocates for any text of more than seven characters.
+    void recaption(Ogre::OverlayElement* element, Shown& shown, const char* text);
     // Recaptions the scripts' texts when they have changed.
     void updateScriptText();
     // The line about the microphone: none, none there, or one that hears
     // nothing; recaptioned only when that changes.
     void updateMicrophoneLine(const HudValues& values);
+
+    Ogre::DisplayString caption;
+    Shown shownX, shownY, shownZ, shownFrequency;
 
     Ogre::Overlay* overlay;
     Ogre::OverlayElement* xReadout;

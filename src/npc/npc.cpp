@@ -13,7 +13,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <typeinfo>
@@ -32,27 +31,24 @@ const Ogre::Vector3 kScaleSmall(15, 15, 13);
 // and a static destructor running after the engine is gone must not touch them.
 Npc* table[kNpcSlots];
 
-// Horizontal positions of the people, by slot, for the spacing scan: dense
-// float arrays that the compiler can run through without branches. An empty
-// slot holds NaN, which is never within range.
-const float kEmpty = std::numeric_limits<float>::quiet_NaN();
-float tableX[kNpcSlots];
-float tableZ[kNpcSlots];
+// Horizontal positions of the people, by slot, for the spacing count.
+spacing::Grid positions;
 int highWater = 0; // one past the highest slot ever used since the last clear
-
-struct TableInit {
-    TableInit() {
-        for (int i = 0; i < kNpcSlots; ++i)
-            tableX[i] = tableZ[i] = kEmpty;
-    }
-} tableInit;
 
 void recordPosition(int slot, const Ogre::Vector3& p) {
     if (slot < 0)
         return;
-    tableX[slot] = p.x;
-    tableZ[slot] = p.z;
+    positions.place(slot, p.x, p.z);
 }
+
+// The half turn as the engine's yaw makes it, worked out once: Node::yaw
+// builds this very quaternion from the angle on every call.
+Ogre::Quaternion halfTurnRotation() {
+    Ogre::Quaternion q;
+    q.FromAngleAxis(Ogre::Radian(Ogre::Degree(180)), Ogre::Vector3::UNIT_Y);
+    return q;
+}
+const Ogre::Quaternion kHalfTurn = halfTurnRotation();
 
 bool isFinite(const Ogre::Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -61,7 +57,7 @@ bool isFinite(const Ogre::Vector3& v) {
 } // namespace
 
 int countPeopleWithin60(float x, float z) {
-    return spacing::countWithin(tableX, tableZ, highWater, x, z);
+    return positions.countWithin(x, z);
 }
 
 Npc::Npc(Ogre::SceneManager& s, const std::string& n, const std::string& mesh, BloodType type,
@@ -111,7 +107,7 @@ void Npc::setPosition(const Ogre::Vector3& wanted) {
 
 void Npc::halfTurn() {
     velocity = -velocity;
-    node->yaw(Ogre::Degree(180));
+    node->rotate(kHalfTurn, Ogre::Node::TS_LOCAL);
 }
 
 void Npc::walkTowards(const Ogre::Vector3& v) {
@@ -195,8 +191,7 @@ void clearNpcTable() {
         delete npc;
         npc = nullptr;
     }
-    for (int i = 0; i < kNpcSlots; ++i)
-        tableX[i] = tableZ[i] = kEmpty;
+    positions.clear();
     highWater = 0;
 }
 
@@ -234,7 +229,7 @@ void destroyNpc(Npc* npc) {
     if (!npc || npc->slot < 0 || table[npc->slot] != npc)
         return;
     int slot = npc->slot;
-    tableX[slot] = tableZ[slot] = kEmpty;
+    positions.remove(slot);
     table[slot] = nullptr;
     delete npc;
 }

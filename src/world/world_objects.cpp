@@ -1,6 +1,7 @@
 #include "world/world_objects.h"
 
 #include "util/globals.h"
+#include "world/world_batch.h"
 
 #include <Ogre.h>
 #include <OgreCodec.h>
@@ -55,6 +56,10 @@ WorldObject* findWorldObject(const std::string& name) {
     return nullptr;
 }
 
+WorldObject* worldObjectAt(int slot) {
+    return slot >= 0 && slot < kWorldObjectSlots ? worldObjects[slot].get() : nullptr;
+}
+
 WorldObject& createWorldObject(const std::string& name, const std::string& meshName) {
     if (freeWorldObjectSlot() < 0)
         throw std::length_error("Too many world objects");
@@ -97,6 +102,7 @@ void destroyWorldObject(const std::string& name) {
     for (auto& object : worldObjects) {
         if (object && object->name == name) {
             std::unique_ptr<WorldObject> dying = std::move(object);
+            forgetBatchedObject(*dying);
             releaseEngineObjects(*dying);
             return;
         }
@@ -104,6 +110,7 @@ void destroyWorldObject(const std::string& name) {
 }
 
 void destroyAllWorldObjects() {
+    releaseWorldBatch();
     for (auto& object : worldObjects) {
         if (object) {
             releaseEngineObjects(*object);

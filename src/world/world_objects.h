@@ -3,6 +3,9 @@
 // only; the engine's scene manager owns the entities and nodes, the table owns
 // the records.
 #pragma once
+#include <OgreQuaternion.h>
+#include <OgreVector.h>
+
 #include <string>
 
 namespace Ogre {
@@ -20,10 +23,21 @@ struct WorldObject {
     Ogre::SceneNode* node = nullptr;
     Ogre::SceneManager* scene = nullptr; // the one holding the entity and node
     bool bboxCollisions = false; // kept for the scripts; the program never reads it
+
+    // Kept by the batch of still objects (world_batch.h): the node's
+    // transform when last looked at, for how many frames it has kept it, and
+    // whether the batch draws the object (its entity is hidden then).
+    Ogre::Vector3 seenPosition = Ogre::Vector3::ZERO;
+    Ogre::Quaternion seenOrientation = Ogre::Quaternion::IDENTITY;
+    Ogre::Vector3 seenScale = Ogre::Vector3::UNIT_SCALE;
+    int stillFrames = 0;
+    bool batched = false;
 };
 
 // The first object, in slot order, of exactly that name, or null.
 WorldObject* findWorldObject(const std::string& name);
+// The object in that slot (0 to kWorldObjectSlots - 1), or null.
+WorldObject* worldObjectAt(int slot);
 
 // Makes the entity and the node in scene and takes the lowest free slot.
 // Throws the engine's exception (name in use, unknown mesh) or

@@ -44,14 +44,17 @@ void ZoneIndex::set(int slot, const ZoneBox& box) {
         // Half the diagonal plus a margin many orders of magnitude above the
         // rounding of the local coordinates and of the centre.
         const double half = std::sqrt(sx * sx + sz * sz) / 2;
-        e.r = half + 1e-9 * (half + std::fabs(ox) + std::fabs(oz) + 1);
+        const double margin = 1e-9 * (half + std::fabs(ox) + std::fabs(oz) + 1);
+        e.r = half + margin;
         e.r2 = e.r * e.r;
+        e.hx = (std::fabs(e.c) * sx + std::fabs(e.s) * sz) / 2 + margin;
+        e.hz = (std::fabs(e.s) * sx + std::fabs(e.c) * sz) / 2 + margin;
         e.bounded = isFinite(e.cx) && isFinite(e.cz) && isFinite(e.r2) && isFinite(e.cx - e.r) &&
                     isFinite(e.cx + e.r) && isFinite(e.cz - e.r) && isFinite(e.cz + e.r);
     }
     if (!e.bounded) {
         e.cx = e.cz = 0;
-        e.r = e.r2 = std::numeric_limits<double>::infinity();
+        e.r = e.r2 = e.hx = e.hz = std::numeric_limits<double>::infinity();
     }
     stale_ = true;
 }
@@ -128,7 +131,7 @@ void ZoneIndex::rebuild() {
                 continue;
             }
         }
-        wide_.push_back(std::uint16_t(slot));
+        wide_.push_back(candidate(e, slot));
     }
     cellStart_.assign(counts.size() + 1, 0);
     for (std::size_t i = 0; i < counts.size(); ++i)
@@ -138,12 +141,17 @@ void ZoneIndex::rebuild() {
     for (int slot = 0; slot < kSlots; ++slot) {
         if (!gridded[slot])
             continue;
+        const Entry& e = entries_[slot];
         int x0, x1, z0, z1;
-        span(entries_[slot], x0, x1, z0, z1);
+        span(e, x0, x1, z0, z1);
         for (int z = z0; z <= z1; ++z)
             for (int x = x0; x <= x1; ++x)
-                cellSlots_[fill[std::size_t(z) * nx_ + x]++] = std::uint16_t(slot);
+                cellSlots_[fill[std::size_t(z) * nx_ + x]++] = candidate(e, slot);
     }
+}
+
+ZoneIndex::Candidate ZoneIndex::candidate(const Entry& e, int slot) {
+    return {e.cx, e.cz, e.hx, e.hz, e.c, e.s, e.box, std::uint32_t(slot)};
 }
 
 int ZoneIndex::cellOf(const float q[3]) const {
@@ -162,8 +170,8 @@ bool ZoneIndex::resolve(const float in[3], float out[3], bool& onTop) {
     float q[3] = {in[0], in[1], in[2]};
     bool touched = false;
 
-    const std::uint16_t* cells = cellSlots_.data();
-    const std::uint16_t *ci = nullptr, *ce = nullptr;
+    const Candidate* cells = cellSlots_.data();
+    const Candidate *ci = nullptr, *ce = nullptr;
     auto enterCell = [&](int after) {
         const int cell = cellOf(q);
         if (cell < 0) {
@@ -173,27 +181,30 @@ bool ZoneIndex::resolve(const float in[3], float out[3], bool& onTop) {
         ci = cells + cellStart_[cell];
         ce = cells + cellStart_[cell + 1];
         if (after >= 0)
-            ci = std::upper_bound(ci, ce, std::uint16_t(after));
+            ci = std::upper_bound(ci, ce, std::uint32_t(after),
+                                  [](std::uint32_t s, const Candidate& c) { return s < c.slot; });
     };
     enterCell(-1);
-    const std::uint16_t* wi = wide_.data();
-    const std::uint16_t* we = wi + wide_.size();
+    const Candidate* wi = wide_.data();
+    const Candidate* we = wi + wide_.size();
 
     // Merge the cell's list and the wide list in slot order. A push moves the
     // point, possibly into another cell: carry on there after the same slot.
+    double qx = q[0], qz = q[2];
     for (;;) {
-        int slot;
-        if (ci != ce && (wi == we || *ci < *wi))
-            slot = *ci++;
+        const Candidate* c;
+        if (ci != ce && (wi == we || ci->slot < wi->slot))
+            c = ci++;
         else if (wi != we)
-            slot = *wi++;
+            c = wi++;
         else
             break;
-        const Entry& e = entries_[slot];
-        const double ddx = double(q[0]) - e.cx, ddz = double(q[2]) - e.cz;
-        if (ddx * ddx + ddz * ddz > e.r2)
+        if (std::fabs(qx - c->cx) > c->hx || std::fabs(qz - c->cz) > c->hz)
             continue;
-        if (pushOutOfZone(e.box, e.c, e.s, q, onTop)) {
+        if (pushOutOfZone(c->box, c->c, c->s, q, onTop)) {
+            qx = q[0];
+            qz = q[2];
+            const int slot = int(c->slot);
             touched = true;
             enterCell(slot);
         }

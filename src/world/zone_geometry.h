@@ -121,6 +121,9 @@ private:
         // contain, with a margin far above the rounding of the local
         // coordinates; rejecting outside it never changes a result.
         double cx = 0, cz = 0, r = 0, r2 = 0;
+        // Half the sides of the rectangle around the turned box, with the
+        // same margin: tighter than the circle for long, thin zones.
+        double hx = 0, hz = 0;
         bool used = false;
         bool inert = false;   // can contain no point at all
         bool bounded = false; // the circle is finite
@@ -133,12 +136,23 @@ private:
     std::array<Entry, kSlots> entries_;
     bool stale_ = true;
 
+    // A zone as the lists hold it: a copy of everything the push-out reads,
+    // so that a point is tested against the zones of its cell one after the
+    // other in memory instead of in entries that lie far apart.
+    struct Candidate {
+        double cx, cz, hx, hz;
+        double c, s;
+        ZoneBox box;
+        std::uint32_t slot;
+    };
+    static Candidate candidate(const Entry& e, int slot);
+
     // Uniform grid over the bounded zones' circles. Each cell lists, in
     // ascending slot order, every zone whose circle touches it; the zones
     // too large (or unbounded) for the grid are listed in wide_ instead.
     double minX_ = 0, minZ_ = 0, invCell_ = 1;
     int nx_ = 0, nz_ = 0;
     std::vector<std::uint32_t> cellStart_; // nx_ * nz_ + 1 offsets into cellSlots_
-    std::vector<std::uint16_t> cellSlots_;
-    std::vector<std::uint16_t> wide_;
+    std::vector<Candidate> cellSlots_;
+    std::vector<Candidate> wide_;
 };

@@ -89,4 +89,54 @@ TEST(SpacingTest, EmptyEntriesAndFarPointsAreNeverCounted) {
     EXPECT_EQ(spacing::countWithinBySqrt(xs, zs, 5, 0, 0), 2);
 }
 
+TEST(SpacingTest, TheGridCountsExactlyAsTheSquareRootRule) {
+    // People in crowds that straddle cell edges (multiples of 64) and the
+    // 60 threshold, moving between counts, some leaving; a few far outside
+    // the world, not finite, or asked about from there.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> near(-70, 70), step(-9, 9);
+    std::uniform_int_distribution<int> anyone(0, spacing::Grid::kEntries - 1);
+    const float centres[] = {0, 64, -128, 1000.5f, 6e6f};
+    std::vector<float> xs(spacing::Grid::kEntries, nan), zs(xs);
+    spacing::Grid grid;
+    auto place = [&](int i, float x, float z) {
+        xs[i] = x;
+        zs[i] = z;
+        grid.place(i, x, z);
+    };
+    for (int i = 0; i < spacing::Grid::kEntries; ++i)
+        place(i, centres[i % 5] + near(rng), centres[(i / 5) % 5] + near(rng));
+    place(7, 3e20f, 5);
+    place(8, inf, 0);
+    place(9, nan, 0);
+    int inside = 0;
+    for (int round = 0; round < 40; ++round) {
+        for (int k = 0; k < 50; ++k) {
+            const int i = anyone(rng);
+            if (k == 0) {
+                grid.remove(i);
+                xs[i] = zs[i] = nan;
+            } else if (std::isfinite(xs[i]) && std::fabs(xs[i]) < 1e9f) {
+                place(i, xs[i] + step(rng), zs[i] + step(rng));
+            }
+        }
+        for (int i = 0; i < spacing::Grid::kEntries; i += 3) {
+            const float x = std::isfinite(xs[i]) ? xs[i] : 0, z = std::isfinite(zs[i]) ? zs[i] : 0;
+            const int want =
+                spacing::countWithinBySqrt(xs.data(), zs.data(), spacing::Grid::kEntries, x, z);
+            ASSERT_EQ(grid.countWithin(x, z), want) << "round " << round << ", entry " << i;
+            inside += want;
+        }
+        for (float x : {3e20f + 30, -inf, nan})
+            ASSERT_EQ(
+                grid.countWithin(x, 5),
+                spacing::countWithinBySqrt(xs.data(), zs.data(), spacing::Grid::kEntries, x, 5));
+    }
+    EXPECT_GT(inside, 1000); // crowds, not loners
+    grid.clear();
+    EXPECT_EQ(grid.countWithin(0, 0), 0);
+}
+
 } // namespace

@@ -9,7 +9,8 @@
 //    lamp head ends 170 out.
 //  - "lamp_pool.mesh": the light a lamp throws on the street, a flat disc of
 //    warm light 560 across drawn over the ground (origin at its centre),
-//    placed under each lamp head a little above the ground.
+//    placed under each lamp head a little above the ground; a sixteen-sided
+//    polygon, its box 560 by 560.
 //  - "tower.mesh": a block of flats 1000 wide (x), 600 deep (z) and 1900
 //    high, windows on every side; the street's ends and the ground behind
 //    its houses are closed by rows of them, taller than the insect can fly.
@@ -75,11 +76,32 @@ void writeLamp(const std::string& outDir) {
     m.write(outDir, "lamp.mesh");
 }
 
+// A sixteen-sided disc rather than the square of its picture: the light fades
+// to nothing well inside the circle, so the corners only cost the added
+// drawing of black. Four of its sides lie on the square's, which keeps the
+// mesh's box 560 by 560; the texture keeps the square's mapping.
 void writeLampPool(const std::string& outDir) {
     const float r = 280;
+    const int sides = 16;
+    const float corner = r / std::cos(Ogre::Math::PI / sides);
     MeshBuilder m;
     m.material("Nightbite/Street/LampPool");
-    m.quad({-r, 0, r}, {r, 0, r}, {r, 0, -r}, {-r, 0, -r}, Vector3::UNIT_Y);
+    // Corners that round to just off the square's sides are put on them.
+    auto snap = [&](float v) {
+        return std::fabs(std::fabs(v) - r) < 1e-3f ? std::copysign(r, v) : v;
+    };
+    auto at = [&](float x, float z) {
+        x = snap(x);
+        z = snap(z);
+        return m.vertex({x, 0, z}, Vector3::UNIT_Y, {0.5f + 0.5f * x / r, 0.5f - 0.5f * z / r});
+    };
+    const uint32_t centre = at(0, 0);
+    for (int i = 0; i < sides; ++i) {
+        const float a = Ogre::Math::TWO_PI * (float(i) + 0.5f) / float(sides);
+        at(corner * std::cos(a), corner * std::sin(a));
+    }
+    for (int i = 0; i < sides; ++i)
+        m.triangle(centre, centre + 1 + uint32_t(i), centre + 1 + uint32_t((i + 1) % sides));
     m.write(outDir, "lamp_pool.mesh");
 }
 
