@@ -330,9 +330,10 @@ bool NBFrameListener::keyPressed(const OIS::KeyEvent& event) {
 // The key left of 1 opens and closes the console, at once, so that the keys
 // typed after it in the same frame are the console's. While it is open every
 // key is typed into it, but Escape, which quits as everywhere, and the
-// full-screen keys.
+// full-screen keys. The pause screen comes first: while it shows, the
+// console stands aside (hidden, its line kept) and the keys are the screen's.
 bool NBFrameListener::consoleKey(const OIS::KeyEvent& event) {
-    if (!console)
+    if (!console || pause.showsPauseScreen())
         return false;
     if (event.key == OIS::KC_GRAVE) {
         console->setOpen(!console->isOpen());
@@ -353,8 +354,9 @@ bool NBFrameListener::consoleKey(const OIS::KeyEvent& event) {
 void NBFrameListener::showConsole() {
     if (!consoleView)
         return;
-    if (console->isOpen() != consoleShown) {
-        consoleShown = console->isOpen();
+    const bool visible = console->isOpen() && !pause.showsPauseScreen();
+    if (visible != consoleShown) {
+        consoleShown = visible;
         consoleView->show(consoleShown);
     }
     if (consoleShown)
@@ -474,7 +476,7 @@ FrameOutcome NBFrameListener::pausedFrame() {
     FrameInput input;
     input.player.hasKeyboard = keyboard != nullptr;
     // Q is a letter to the console.
-    const bool typing = console && console->isOpen();
+    const bool typing = consoleShown;
     input.quit = quitPressed ||
                  (keyboard && (keyboard->isKeyDown(OIS::KC_ESCAPE) ||
                                (!typing && keyboard->isKeyDown(OIS::KC_Q))));
