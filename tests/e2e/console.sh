@@ -4,6 +4,7 @@
 # state and the status line says Health 50 once it is closed; typed text is
 # UTF-8 (and Q a letter, not a way out); an error shows in red; Escape quits
 # from it; and the lines typed are there again after a restart.
+# (The restart is watched through watch_scripts=yes, the option's setting.)
 source "$(dirname "$0")/lib.sh" "$1"
 start_xvfb
 # xdotool types a character that the keyboard map lacks by mapping a spare
@@ -96,9 +97,12 @@ history="$NB_GAME_DIR/Resources/console_history"
 [ "$(sed -n 1p "$history")" = 'set_player_health(50)' ] && [ "$(wc -l < "$history")" = 3 ] ||
     fail "the history file holds: $(cat "$history")"
 
-# After a restart, Up three times finds the first line again.
+# After a restart, Up three times finds the first line again. This start
+# also asks for the scripts to be watched, by the settings file's line.
 rm -f "$NB_TMP/frame_count" "$NB_TMP/status"
+echo "watch_scripts=yes" >> "$NB_GAME_DIR/Resources/nightbite.cfg"
 start_game
+grep -q "^Watching Resources/Scripts" "$NB_TMP/nightbite.err" || fail "watch_scripts=yes did not watch"
 wait_line "$NB_TMP/status" "Health 100" || fail "no status line after the restart"
 open_console reopened
 xdotool key Up Up Up Return
