@@ -60,6 +60,12 @@ void reportScriptNotFound(const char* event) {
     scriptErrors().note(event, kMessage, sizeof kMessage - 1);
 }
 
+void reportScriptTableFull(const char* name) {
+    std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+    constexpr char kMessage[] = "not registered: the script table is full";
+    scriptErrors().note(name, kMessage, sizeof kMessage - 1);
+}
+
 void writeScriptMessage(lua_State* L, int index) {
     char number[64];
     std::size_t length = 0;

@@ -47,6 +47,10 @@ void reportScriptError(lua_State* L, const char* event, int index = -1,
 // "Couldn't execute script EVENT: script not found", printed and noted.
 void reportScriptNotFound(const char* event);
 
+// "Script NAME not registered: the script table is full", printed and noted
+// (as NAME's error), so that a mod's 513th file is seen on the screen too.
+void reportScriptTableFull(const char* name);
+
 // Writes the error value at index to standard error: every byte of a string
 // (a zero byte shows as \0), a number as Lua writes it, anything else as
 // "(error object is not a string)". Asks nothing of Lua that could allocate

@@ -148,7 +148,7 @@ void registerScript(const char* name, const char* text, std::size_t length) {
             return;
         }
     }
-    std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+    reportScriptTableFull(name);
 }
 
 void removeScript(const char* name) {

@@ -220,7 +220,7 @@ void applyScriptChange(const ScriptChange& change) {
         std::fprintf(stderr, "Removed script %s\n", name);
         break;
     case ScriptChangeKind::TableFull:
-        std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+        reportScriptTableFull(name);
         return;
     }
     // What the old text did wrong is no longer news.
