@@ -376,9 +376,8 @@ void NBFrameListener::watchScripts(const std::string& folder) {
 void NBFrameListener::takeChangedScripts() {
     if (!watcher)
         return;
-    const double now = std::chrono::duration<double>(
-                           std::chrono::steady_clock::now().time_since_epoch())
-                           .count();
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
     for (const ScriptChange& change : watcher->poll(now, registeredScripts()))
         applyScriptChange(change);
 }
@@ -477,9 +476,8 @@ FrameOutcome NBFrameListener::pausedFrame() {
     input.player.hasKeyboard = keyboard != nullptr;
     // Q is a letter to the console.
     const bool typing = consoleShown;
-    input.quit = quitPressed ||
-                 (keyboard && (keyboard->isKeyDown(OIS::KC_ESCAPE) ||
-                               (!typing && keyboard->isKeyDown(OIS::KC_Q))));
+    input.quit = quitPressed || (keyboard && (keyboard->isKeyDown(OIS::KC_ESCAPE) ||
+                                              (!typing && keyboard->isKeyDown(OIS::KC_Q))));
     quitPressed = false;
     return driver.runPausedFrame(input);
 }

@@ -49,5 +49,4 @@ private:
 };
 
 // The entry function's body: returns the program's exit status.
-int runGame(const std::optional<std::string>& microphone = std::nullopt,
-            bool watchScripts = false);
+int runGame(const std::optional<std::string>& microphone = std::nullopt, bool watchScripts = false);

@@ -150,8 +150,7 @@ bool write(const std::string& path, const std::string& key, const std::string& v
     return replaceFile(path, out, mode, error);
 }
 
-bool replaceFile(const std::string& path, const std::string& out, mode_t mode,
-                 std::string& error) {
+bool replaceFile(const std::string& path, const std::string& out, mode_t mode, std::string& error) {
     std::string temp = path + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {

@@ -39,8 +39,7 @@ bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& t
 // unique name beside it, synced, given mode, and renamed over the old one,
 // so that a crash or a full disk leaves the old file or the new one, never
 // a part. False with the reason in error (the old file untouched).
-bool replaceFile(const std::string& path, const std::string& text, mode_t mode,
-                 std::string& error);
+bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& error);
 
 // The settings file in the resource folder, and the key of the chosen
 // microphone's name (empty or missing: the system's default).

@@ -43,8 +43,8 @@ TextFit fitOf(Ogre::OverlayElement* element) {
 ConsoleView::ConsoleView()
     : overlay(Ogre::OverlayManager::getSingleton().getByName("Nightbite_console")),
       panel(Ogre::OverlayManager::getSingleton().getOverlayElement("Nightbite_console/Panel")),
-      inputLine(Ogre::OverlayManager::getSingleton().getOverlayElement(
-          "Nightbite_console/Panel/Input")),
+      inputLine(
+          Ogre::OverlayManager::getSingleton().getOverlayElement("Nightbite_console/Panel/Input")),
       fit(fitOf(inputLine)), textLeft(inputLine->getLeft()) {
     Ogre::OverlayManager& overlays = Ogre::OverlayManager::getSingleton();
     for (std::size_t i = 0; i < kOutputLines; ++i)

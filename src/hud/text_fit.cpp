@@ -64,8 +64,9 @@ TextFit::TextFit(const char* fontName, double charHeight, double spaceWidth)
 double TextFit::glyphWidth(unsigned codePoint) const {
     if (codePoint == ' ')
         return spaceWidth;
-    const double aspect =
-        font ? static_cast<const Ogre::Font*>(font)->getGlyphAspectRatio(codePoint) : kGlyphWithoutFont;
+    const double aspect = font
+                              ? static_cast<const Ogre::Font*>(font)->getGlyphAspectRatio(codePoint)
+                              : kGlyphWithoutFont;
     return aspect * charHeight;
 }
 
@@ -118,8 +119,9 @@ std::string TextFit::wrap(const std::string& text, double pixels, std::size_t ma
         const double room = pixels - width(tail);
         std::string last;
         if (lastStart < text.size())
-            last = room > 0 ? text.substr(lastStart, fitEnd(*this, text, lastStart, room) - lastStart)
-                            : std::string();
+            last = room > 0
+                       ? text.substr(lastStart, fitEnd(*this, text, lastStart, room) - lastStart)
+                       : std::string();
         lines.back() = trimEnd(last) + tail;
     }
     std::string out;

@@ -110,7 +110,7 @@ void runLine(lua_State* L, ScriptEvent& event, const char* line, std::size_t len
     }
     lua_pushcclosure(L, callLine, 1); // 1
     lua_pushliteral(L, "print");
-    lua_rawget(L, LUA_GLOBALSINDEX); // 2: the scripts' print
+    lua_rawget(L, LUA_GLOBALSINDEX);    // 2: the scripts' print
     lua_pushcfunction(L, consolePrint); // 3
     lua_pushvalue(L, 3);
     setPrint(L);

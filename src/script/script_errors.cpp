@@ -70,8 +70,8 @@ void ScriptErrorSink::advance(double dt) {
 }
 
 void ScriptErrorSink::forget(const std::string& event) {
-    const auto gone = std::remove_if(kept.begin(), kept.end(),
-                                     [&](const Entry& e) { return e.event == event; });
+    const auto gone =
+        std::remove_if(kept.begin(), kept.end(), [&](const Entry& e) { return e.event == event; });
     if (gone != kept.end()) {
         kept.erase(gone, kept.end());
         ++changes;

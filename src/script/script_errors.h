@@ -15,9 +15,9 @@ public:
     static constexpr std::size_t kMaxEntries = 4;
 
     struct Entry {
-        std::string event; // the script whose event failed
-        int line = 0;      // its line, or 0 when the message names none of it
-        std::string message; // without the chunk's name and line in front
+        std::string event;       // the script whose event failed
+        int line = 0;            // its line, or 0 when the message names none of it
+        std::string message;     // without the chunk's name and line in front
         unsigned long count = 1; // how often it happened in a row
         double secondsLeft = kShowSeconds;
     };

@@ -201,9 +201,8 @@ void runScript(const char* name, const ScriptArg* args, std::size_t count) {
     const std::string requested = name;
     lua_State* L = scriptState;
     ScriptEvent event(L, requested.c_str());
-    runHostWork(L, requested.c_str(), [&](lua_State* state) {
-        runEvent(state, event, slot, requested, args, count);
-    });
+    runHostWork(L, requested.c_str(),
+                [&](lua_State* state) { runEvent(state, event, slot, requested, args, count); });
 }
 
 void runScript(const char* name, std::initializer_list<ScriptArg> args) {

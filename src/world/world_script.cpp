@@ -371,12 +371,9 @@ extern const luaL_Reg worldObjectFunctions[] = {
 };
 
 extern const luaL_Reg zoneFunctions[] = {
-    {"get_collision_zones", get_collision_zones},
-    {"add_collision_zone", add_collision_zone},
-    {"remove_collision_zone", remove_collision_zone},
-    {"create_landing_zone", create_landing_zone},
-    {"destroy_landing_zone", destroy_landing_zone},
-    {nullptr, nullptr},
+    {"get_collision_zones", get_collision_zones},     {"add_collision_zone", add_collision_zone},
+    {"remove_collision_zone", remove_collision_zone}, {"create_landing_zone", create_landing_zone},
+    {"destroy_landing_zone", destroy_landing_zone},   {nullptr, nullptr},
 };
 
 extern const luaL_Reg worldObjectTurnFunctions[] = {

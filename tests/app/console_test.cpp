@@ -54,11 +54,9 @@ TEST_F(ConsoleTest, EditsTheLineByCharacters) {
         std::u32string more;            // typed after the keys
         std::string line;
     } cases[] = {
-        {U"aä€😀", {OIS::KC_BACK, OIS::KC_BACK}, U"", "a\xc3\xa4"},
-        {U"ab", {OIS::KC_LEFT}, U"é", "a\xc3\xa9"
-                                      "b"},
-        {U"ä€b", {OIS::KC_HOME, OIS::KC_DELETE, OIS::KC_RIGHT}, U"x", "\xe2\x82\xac"
-                                                                     "xb"},
+        {U"aä€😀", {OIS::KC_BACK, OIS::KC_BACK}, U"", "aä"},
+        {U"ab", {OIS::KC_LEFT}, U"é", "aéb"},
+        {U"ä€b", {OIS::KC_HOME, OIS::KC_DELETE, OIS::KC_RIGHT}, U"x", "€xb"},
         {U"ab", {OIS::KC_HOME, OIS::KC_END}, U"c", "abc"},
         {U"a\x1b\x7f\x08\x85\tb", {}, U"", "ab"}, // control characters are not typed
     };
@@ -83,7 +81,11 @@ TEST_F(ConsoleTest, RunsLinesAndShowsTheAnswers) {
         shown.push_back(std::to_string(int(l.kind)) + " " + l.text);
     const std::vector<std::string> expected = {
         "4 Lua console: Return runs the line, =expr shows a value, Up/Down recall, ` closes",
-        "0 > x = 1", "2 ran: x = 1", "0 > error", "3 first", "3 second"};
+        "0 > x = 1",
+        "2 ran: x = 1",
+        "0 > error",
+        "3 first",
+        "3 second"};
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(console.input(), "");
 }
