@@ -370,11 +370,17 @@ extern const luaL_Reg worldObjectFunctions[] = {
     {nullptr, nullptr},
 };
 
+// One function a line, as in the other tables.
+// clang-format off
 extern const luaL_Reg zoneFunctions[] = {
-    {"get_collision_zones", get_collision_zones},     {"add_collision_zone", add_collision_zone},
-    {"remove_collision_zone", remove_collision_zone}, {"create_landing_zone", create_landing_zone},
-    {"destroy_landing_zone", destroy_landing_zone},   {nullptr, nullptr},
+    {"get_collision_zones", get_collision_zones},
+    {"add_collision_zone", add_collision_zone},
+    {"remove_collision_zone", remove_collision_zone},
+    {"create_landing_zone", create_landing_zone},
+    {"destroy_landing_zone", destroy_landing_zone},
+    {nullptr, nullptr},
 };
+// clang-format on
 
 extern const luaL_Reg worldObjectTurnFunctions[] = {
     {"yaw_world_object", yaw_world_object},

@@ -53,11 +53,14 @@ wait_share() {
 # The input line's yellow prompt, bottom left.
 prompt='r > 0.8 && g > 0.75 && b < 0.75 ? 1 : 0'
 red='r > 0.75 && g < 0.5 && b < 0.5 ? 1 : 0'
+# Each step is named as it starts, so that a run cut short says where.
 open_console() {
+    echo "console: $1"
     xdotool key grave
     wait_share "$1" 24x22+10+570 "$prompt" 0.02 || fail "the console did not open ($1)"
 }
 close_console() {
+    echo "console: $1"
     xdotool key grave
     wait_share "$1" 24x22+10+570 "$prompt" 0.001 below || fail "the console did not close ($1)"
 }
