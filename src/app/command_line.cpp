@@ -24,6 +24,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             line.microphone = argv[++i];
         } else if (!std::strncmp(arg, "--microphone=", 13)) {
             line.microphone = arg + 13;
+        } else if (!std::strcmp(arg, "--watch-scripts")) {
+            line.watchScripts = true;
         } else {
             return invalid(std::string("unknown option ") + arg);
         }
@@ -38,10 +40,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string usageText() {
-    return "Usage: nightbite [--microphone NAME] [--list-microphones] [--help] [--version]\n"
+    return "Usage: nightbite [--microphone NAME] [--watch-scripts] [--list-microphones]\n"
+           "                 [--help] [--version]\n"
            "  --microphone NAME    capture from the microphone of that name and remember\n"
            "                       the choice in Resources/nightbite.cfg (\"\" for the\n"
            "                       system's default)\n"
+           "  --watch-scripts      take in each script of Resources/Scripts as it is\n"
+           "                       saved, while the game runs (watch_scripts=yes in\n"
+           "                       Resources/nightbite.cfg does the same)\n"
            "  --list-microphones   print the names of the capture devices, one a line\n"
            "  --help               print this text\n"
            "  --version            print the game's version\n";

@@ -8,6 +8,8 @@ struct CommandLine {
     Action action = Action::Play;
     // Given with --microphone; may be empty, which asks for the default device.
     std::optional<std::string> microphone;
+    // --watch-scripts: take in the scripts saved while the game runs.
+    bool watchScripts = false;
     // For Invalid: what was wrong, one line.
     std::string problem;
 };

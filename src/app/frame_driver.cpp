@@ -7,6 +7,7 @@
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
+#include "script/script_errors.h"
 #include "script/script_host.h"
 #include "util/globals.h"
 #include "world/triggers.h"
@@ -18,9 +19,9 @@ bool FrameDriver::hotKey(const HotKeyClock& now, const char* event, const char* 
     if (!acceptHotKey(hotKeys, now))
         return false;
     if (file)
-        runScript(event, "file", file, nullptr);
+        runScript(event, {{"file", file}});
     else
-        runScript(event, nullptr);
+        runScript(event, {});
     return true;
 }
 
@@ -29,6 +30,7 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
     if (!checkTriggers(insect.getPosition()))
         return FrameOutcome::TriggersStop;
     hudText().advance(dt);
+    scriptErrors().advance(dt);
     updateHud();
     frameTime = dt;
     updateNpcs(static_cast<float>(frameTime));
@@ -46,7 +48,7 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
             insect.selectBody(input.body);
         }
         if (input.guideKey)
-            runScript("guide_key", nullptr);
+            runScript("guide_key", {});
     }
     flight::PlayerInput controls = input.player;
     controls.keys.space = takeOff.spaceDown(controls.keys.space, insect.getSuckedNpc() != nullptr);
@@ -62,7 +64,7 @@ FrameOutcome FrameDriver::runFrame(double dt, const FrameInput& input) {
                                    insect.sightNode()->_getDerivedPosition());
         camera->keepInTheOpen(insect.getPosition());
     }
-    runScript("frame_started", nullptr);
+    runScript("frame_started", {});
     updateDisplayAids(input.player.mouse, camera ? camera->getCamera() : nullptr);
     // Last, so that whatever the scripts moved this frame is drawn where it is.
     batchStillWorldObjects();

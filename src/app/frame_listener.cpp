@@ -1,10 +1,12 @@
 #include "app/frame_listener.h"
 
+#include "app/console.h"
 #include "app/pause_menu.h"
 #include "app/player_camera.h"
 #include "app/quit_signals.h"
 #include "audio/microphone_level.h"
 #include "player/player.h"
+#include "script/script_watch.h"
 #include "util/message_box.h"
 
 #include <OIS.h>
@@ -158,6 +160,9 @@ NBFrameListener::NBFrameListener(Ogre::Root& root, Ogre::RenderWindow* w, Player
     windowHandle = handle;
     deleteWindowAtom = acceptCloseRequests(display, handle);
     menu = std::make_unique<PauseMenu>(settingsFile, window);
+    consoleView.reset(makeConsoleView());
+    if (consoleView)
+        console = std::make_unique<Console>(kConsoleHistoryFile);
     createInput(true);
     centreCursor();
     current = this;
@@ -321,6 +326,8 @@ FrameInput NBFrameListener::readControls(double frameSeconds) {
 }
 
 bool NBFrameListener::keyPressed(const OIS::KeyEvent& event) {
+    if (consoleKey(event))
+        return true;
     // The game's own taps (Space, H) count only while it runs: a key pressed
     // on the pause screen must not act once the game resumes.
     if (!pause.paused())
@@ -348,6 +355,61 @@ bool NBFrameListener::keyPressed(const OIS::KeyEvent& event) {
         break;
     }
     return true;
+}
+
+// The key left of 1 opens and closes the console, at once, so that the keys
+// typed after it in the same frame are the console's. While it is open every
+// key is typed into it, but Escape, which quits as everywhere, and the
+// full-screen keys. The pause screen comes first: while it shows, the
+// console stands aside (hidden, its line kept) and the keys are the screen's.
+bool NBFrameListener::consoleKey(const OIS::KeyEvent& event) {
+    if (!console || pause.showsPauseScreen())
+        return false;
+    if (event.key == OIS::KC_GRAVE) {
+        console->setOpen(!console->isOpen());
+        return true;
+    }
+    if (!console->isOpen())
+        return false;
+    const bool alt = keyboard && keyboard->isModifierDown(OIS::Keyboard::Alt);
+    if (event.key == OIS::KC_ESCAPE)
+        quitPressed = true;
+    else if (event.key == OIS::KC_F11 || (event.key == OIS::KC_RETURN && alt))
+        toggleFullScreen = true;
+    else
+        console->key(event.key, event.text);
+    return true;
+}
+
+void NBFrameListener::showConsole() {
+    if (!consoleView)
+        return;
+    const bool visible = console->isOpen() && !pause.showsPauseScreen();
+    if (visible != consoleShown) {
+        consoleShown = visible;
+        consoleView->show(consoleShown);
+    }
+    if (consoleShown)
+        consoleView->update(console->output(), console->input(), console->cursor(),
+                            console->version());
+}
+
+void NBFrameListener::watchScripts(const std::string& folder) {
+    auto w = std::make_unique<ScriptWatcher>(folder);
+    if (!w->watching())
+        return;
+    watcher = std::move(w);
+    std::fprintf(stderr, "Watching %s: scripts saved while the game runs are taken in\n",
+                 folder.c_str());
+}
+
+void NBFrameListener::takeChangedScripts() {
+    if (!watcher)
+        return;
+    const double now =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    for (const ScriptChange& change : watcher->poll(now, registeredScripts()))
+        applyScriptChange(change);
 }
 
 bool NBFrameListener::hasFocus() const {
@@ -444,9 +506,10 @@ FrameOutcome NBFrameListener::pausedFrame() {
         menu->update();
     FrameInput input;
     input.player.hasKeyboard = keyboard != nullptr;
-    input.quit =
-        quitPressed ||
-        (keyboard && (keyboard->isKeyDown(OIS::KC_ESCAPE) || keyboard->isKeyDown(OIS::KC_Q)));
+    // Q is a letter to the console.
+    const bool typing = consoleShown;
+    input.quit = quitPressed || (keyboard && (keyboard->isKeyDown(OIS::KC_ESCAPE) ||
+                                              (!typing && keyboard->isKeyDown(OIS::KC_Q))));
     quitPressed = false;
     return driver.runPausedFrame(input);
 }
@@ -465,6 +528,8 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
         keyboard->capture();
     if (mouse)
         mouse->capture();
+    // Between events, paused or not: a fix is in before the game resumes.
+    takeChangedScripts();
     if (togglePause)
         pause.togglePlayer();
     if (toggleFullScreen)
@@ -472,7 +537,9 @@ bool NBFrameListener::frameStarted(const Ogre::FrameEvent& evt) {
     togglePause = toggleFullScreen = false;
     // A box shown by another thread waits for this frame to let go.
     pause.set(PauseReason::Box, boxesShowing() > 0);
+    pause.set(PauseReason::Console, console && console->isOpen());
     followPause();
+    showConsole();
 
     const FrameOutcome outcome =
         pause.paused()

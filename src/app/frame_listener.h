@@ -22,6 +22,9 @@ class InputManager;
 class Mouse;
 } // namespace OIS
 class PauseMenu;
+class Console;
+class ConsoleView;
+class ScriptWatcher;
 
 class NBFrameListener : public Ogre::FrameListener,
                         public OgreBites::WindowEventListener,
@@ -53,6 +56,11 @@ public:
     // console, say) takes effect at the next frame.
     PauseState& pauseState() { return pause; }
 
+    // From now on the scripts of folder saved while the game runs are taken
+    // in, once a frame, paused or not. When the folder cannot be watched, a
+    // line on standard error says why and nothing changes.
+    void watchScripts(const std::string& folder);
+
 private:
     // Makes the input devices: grabbing the keyboard and pointer (with the
     // cursor hidden) for play, or letting them go, without a mouse of the
@@ -78,6 +86,11 @@ private:
     // Puts the cursor, and the X pointer where X allows it, at the window's
     // centre, so that the insect starts level and holds its heading.
     void centreCursor();
+    // Takes in the scripts saved since the last frame.
+    void takeChangedScripts();
+    // A key for the open console; false when the console does not take it.
+    bool consoleKey(const OIS::KeyEvent& event);
+    void showConsole();
 
     OIS::InputManager* inputSystem = nullptr;
     OIS::Mouse* mouse = nullptr;
@@ -108,4 +121,9 @@ private:
     std::size_t clickCount = 0;
     static NBFrameListener* current;
     KeyPresses presses;
+    // Both null when the media lack the console's overlay.
+    std::unique_ptr<Console> console;
+    std::unique_ptr<ConsoleView> consoleView;
+    bool consoleShown = false;
+    std::unique_ptr<ScriptWatcher> watcher;
 };

@@ -47,5 +47,5 @@ int main(int argc, char** argv) {
         break;
     }
     installQuitSignalHandlers();
-    return runGame(line.microphone);
+    return runGame(line.microphone, line.watchScripts);
 }

@@ -9,6 +9,7 @@
 #include "audio/sound_manager.h"
 #include "audio/sound_output.h"
 #include "hud/display_aids.h"
+#include "hud/error_display.h"
 #include "hud/hud.h"
 #include "npc/npc.h"
 #include "player/player.h"
@@ -152,6 +153,7 @@ void NBApplication::createPlayerAndDisplay() {
     player = new Player();
     hud = new Hud();
     displayAids = makeDisplayAids();
+    errorDisplay = makeErrorDisplay();
 }
 
 // The worker thread, the capture format, the device and the start. Failures
@@ -178,9 +180,13 @@ void NBApplication::run() {
     if (!setup())
         return;
     initScriptHost();
+    if (watchScripts ||
+        settings::readFlag(settings::settingsFile(resourcePath), settings::watchScriptsKey)
+            .value_or(false))
+        listener->watchScripts(kScriptFolder);
     resetZones();
     clearNpcTable();
-    runScript("new_game", nullptr);
+    runScript("new_game", {});
     root->startRendering();
 }
 
@@ -223,11 +229,12 @@ void stopSound() {
     soundOutput = nullptr;
 }
 
-int runGame(const std::optional<std::string>& microphone) {
+int runGame(const std::optional<std::string>& microphone, bool watchScripts) {
     std::unique_ptr<NBApplication> app;
     try {
         app = std::make_unique<NBApplication>();
         app->microphone = microphone;
+        app->watchScripts = watchScripts;
     } catch (const std::exception& e) {
         // The engine root can fail before any window exists: no display, an
         // unloadable plug-in. Report it the same way as any later failure.
@@ -237,7 +244,7 @@ int runGame(const std::optional<std::string>& microphone) {
     try {
         StuckScriptGuard stuckScripts;
         app->run();
-        runScript("save_game", "file", "test", nullptr);
+        runScript("save_game", {{"file", "test"}});
         stopSound();
     } catch (const std::exception& e) {
         // Engine errors, and anything else a library throws: one box and a

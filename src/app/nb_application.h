@@ -29,6 +29,10 @@ public:
     // one remembered in the settings file is used.
     std::optional<std::string> microphone;
 
+    // From the command line: take in the scripts saved while the game runs,
+    // as the watch_scripts setting does.
+    bool watchScripts = false;
+
 private:
     void addResourceLocations();
     bool configureRendering();
@@ -45,4 +49,4 @@ private:
 };
 
 // The entry function's body: returns the program's exit status.
-int runGame(const std::optional<std::string>& microphone = std::nullopt);
+int runGame(const std::optional<std::string>& microphone = std::nullopt, bool watchScripts = false);

@@ -48,12 +48,13 @@ std::optional<std::string> keyOf(const std::string& line, std::string* value = n
 // not one.
 constexpr std::size_t kMaxFileBytes = 65536;
 
-// The whole file, if it is a regular file of at most kMaxFileBytes. Opened
-// without waiting (a FIFO would otherwise hold the game at the open) and
-// looked at before any byte is read (a link to /dev/zero never ends). False
-// with the reason otherwise; a missing file has an empty reason.
-bool readWhole(const std::string& path, std::string& text, std::string& error) {
-    const std::string tooLong = "longer than " + std::to_string(kMaxFileBytes) + " bytes";
+} // namespace
+
+// Opened without waiting (a FIFO would otherwise hold the game at the open)
+// and looked at before any byte is read (a link to /dev/zero never ends).
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& text,
+                   std::string& error) {
+    const std::string tooLong = "longer than " + std::to_string(maxBytes) + " bytes";
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = errno == ENOENT ? "" : std::strerror(errno);
@@ -64,7 +65,7 @@ bool readWhole(const std::string& path, std::string& text, std::string& error) {
         error = std::strerror(errno);
     else if (!S_ISREG(info.st_mode))
         error = "not a regular file";
-    else if (info.st_size > off_t(kMaxFileBytes))
+    else if (info.st_size > off_t(maxBytes))
         error = tooLong;
     text.clear();
     char buffer[4096];
@@ -74,13 +75,19 @@ bool readWhole(const std::string& path, std::string& text, std::string& error) {
             break;
         if (n < 0 && errno != EINTR)
             error = std::strerror(errno);
-        else if (n > 0 && text.size() + std::size_t(n) > kMaxFileBytes)
+        else if (n > 0 && text.size() + std::size_t(n) > maxBytes)
             error = tooLong; // it grew while being read
         else if (n > 0)
             text.append(buffer, std::size_t(n));
     }
     ::close(fd);
     return error.empty();
+}
+
+namespace {
+
+bool readWhole(const std::string& path, std::string& text, std::string& error) {
+    return readSmallFile(path, kMaxFileBytes, text, error);
 }
 
 } // namespace
@@ -140,7 +147,10 @@ bool write(const std::string& path, const std::string& key, const std::string& v
     }
     if (!replaced)
         out += setting + "\n";
+    return replaceFile(path, out, mode, error);
+}
 
+bool replaceFile(const std::string& path, const std::string& out, mode_t mode, std::string& error) {
     std::string temp = path + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {

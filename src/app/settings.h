@@ -9,6 +9,9 @@
 // spaces and any UTF-8 included, is kept byte for byte. A key given twice reads
 // as its last value.
 #pragma once
+#include <sys/types.h>
+
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -26,6 +29,18 @@ std::optional<std::string> read(const std::string& path, const std::string& key)
 bool write(const std::string& path, const std::string& key, const std::string& value,
            std::string& error);
 
+// The whole of a small file of the player's into text, if it is a regular
+// file of at most maxBytes; false with the reason in error otherwise (empty
+// for a missing file).
+bool readSmallFile(const std::string& path, std::size_t maxBytes, std::string& text,
+                   std::string& error);
+
+// Puts text in place as the whole file at path: written to a new file of a
+// unique name beside it, synced, given mode, and renamed over the old one,
+// so that a crash or a full disk leaves the old file or the new one, never
+// a part. False with the reason in error (the old file untouched).
+bool replaceFile(const std::string& path, const std::string& text, mode_t mode, std::string& error);
+
 // The settings file in the resource folder, and the key of the chosen
 // microphone's name (empty or missing: the system's default).
 std::string settingsFile(const std::string& resourcePath);
@@ -38,6 +53,8 @@ constexpr const char* ambienceVolumeKey = "ambience_volume";       // per cent, 
 constexpr const char* effectsVolumeKey = "effects_volume";         // per cent, 0 to 100
 constexpr const char* fullScreenKey = "full_screen";               // yes or no
 constexpr const char* pauseOnFocusLossKey = "pause_on_focus_loss"; // yes or no
+// Not on the pause screen: the scripts saved while the game runs are taken in.
+constexpr const char* watchScriptsKey = "watch_scripts"; // yes or no, no by default
 
 struct PlayerSettings {
     double sensitivity = -60.0;

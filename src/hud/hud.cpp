@@ -2,6 +2,7 @@
 
 #include "audio/microphone_level.h"
 #include "hud/display_text.h"
+#include "hud/error_display.h"
 #include "player/player.h"
 
 #include <Overlay/OgreOverlay.h>
@@ -172,6 +173,7 @@ void Hud::updateScriptText() {
 Hud* hud = nullptr;
 
 void updateHud() {
+    updateErrorDisplay();
     if (!hud || !player)
         return;
     const PlayerCharacter& insect = player->getCharacter();

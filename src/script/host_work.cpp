@@ -1,9 +1,11 @@
 #include "script/host_work.h"
 
 #include "script/lua_binding.h"
+#include "script/script_errors.h"
 
 #include <lua.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -39,20 +41,48 @@ bool runHostWork(lua_State* L, const char* event, HostWork work) {
     return false;
 }
 
-void reportScriptError(lua_State* L, const char* event, int index) {
-    std::fprintf(stderr, "error running script %s: ", event);
+void reportScriptError(lua_State* L, const char* event, int index, ScriptErrorKind kind) {
+    if (kind == ScriptErrorKind::Compile)
+        std::fprintf(stderr, "Couldn't execute script %s: script compilation error: ", event);
+    else
+        std::fprintf(stderr, "error running script %s: ", event);
     writeScriptMessage(L, index);
     std::fputc('\n', stderr);
+    char number[64];
+    std::size_t length = 0;
+    const char* message = scriptMessageText(L, index, number, sizeof number, length);
+    scriptErrors().note(event, message, length);
+}
+
+void reportScriptNotFound(const char* event) {
+    std::fprintf(stderr, "Couldn't execute script %s: script not found\n", event);
+    constexpr char kMessage[] = "script not found";
+    scriptErrors().note(event, kMessage, sizeof kMessage - 1);
+}
+
+void reportScriptTableFull(const char* name) {
+    std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+    constexpr char kMessage[] = "not registered: the script table is full";
+    scriptErrors().note(name, kMessage, sizeof kMessage - 1);
 }
 
 void writeScriptMessage(lua_State* L, int index) {
-    if (lua_type(L, index) == LUA_TSTRING) {
-        std::size_t length = 0;
-        const char* message = lua_tolstring(L, index, &length);
-        writeEscaped(message, length);
-    } else if (lua_type(L, index) == LUA_TNUMBER) {
-        std::fprintf(stderr, LUA_NUMBER_FMT, lua_tonumber(L, index));
-    } else {
-        std::fputs("(error object is not a string)", stderr);
+    char number[64];
+    std::size_t length = 0;
+    const char* message = scriptMessageText(L, index, number, sizeof number, length);
+    writeEscaped(message, length);
+}
+
+const char* scriptMessageText(lua_State* L, int index, char* buffer, std::size_t size,
+                              std::size_t& length) {
+    if (lua_type(L, index) == LUA_TSTRING)
+        return lua_tolstring(L, index, &length);
+    if (lua_type(L, index) == LUA_TNUMBER) {
+        const int n = std::snprintf(buffer, size, LUA_NUMBER_FMT, lua_tonumber(L, index));
+        length = n < 0 ? 0 : std::min(static_cast<std::size_t>(n), size - 1);
+        return buffer;
     }
+    static constexpr char kNotString[] = "(error object is not a string)";
+    length = sizeof kNotString - 1;
+    return kNotString;
 }

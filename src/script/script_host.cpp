@@ -39,10 +39,7 @@ bool compileScript(int slot) {
     Script& s = *scripts[slot];
     lua_pushstring(L, s.name.c_str());
     if (luaL_loadbuffer(L, s.text.data(), s.text.size(), "line") != 0) {
-        std::fprintf(stderr,
-                     "Couldn't execute script %s: script compilation error: ", s.name.c_str());
-        writeScriptMessage(L, -1);
-        std::fputc('\n', stderr);
+        reportScriptError(L, s.name.c_str(), -1, ScriptErrorKind::Compile);
         lua_pop(L, 2); // the message and the pushed name
         return false;
     }
@@ -151,7 +148,7 @@ void registerScript(const char* name, const char* text, std::size_t length) {
             return;
         }
     }
-    std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+    reportScriptTableFull(name);
 }
 
 void removeScript(const char* name) {
@@ -164,17 +161,15 @@ void removeScript(const char* name) {
 
 namespace {
 
-using Pairs = std::vector<std::pair<const char*, const char*>>;
-
 // The fresh args table. It is set with a raw write: the host's args is not
 // a script's assignment, so a metatable on the globals (the strict-globals
 // idiom) neither refuses nor sees it.
-void setArgs(lua_State* L, const Pairs& pairs) {
+void setArgs(lua_State* L, const ScriptArg* args, std::size_t count) {
     lua_pushstring(L, "args");
     lua_newtable(L);
-    for (const auto& [key, value] : pairs) {
-        lua_pushstring(L, key);
-        lua_pushstring(L, value);
+    for (std::size_t i = 0; i < count; ++i) {
+        lua_pushstring(L, args[i].key);
+        lua_pushstring(L, args[i].value);
         lua_settable(L, -3);
     }
     lua_rawset(L, LUA_GLOBALSINDEX);
@@ -183,8 +178,8 @@ void setArgs(lua_State* L, const Pairs& pairs) {
 // Inside the host's protected work: args, the compiled chunk, the call, and
 // the report of the script's own error.
 void runEvent(lua_State* L, ScriptEvent& event, int slot, const std::string& name,
-              const Pairs& pairs) {
-    setArgs(L, pairs);
+              const ScriptArg* args, std::size_t count) {
+    setArgs(L, args, count);
     if (!scripts[slot]->compiled && !compileScript(slot))
         return;
     lua_pushlstring(L, name.data(), name.size());
@@ -195,25 +190,33 @@ void runEvent(lua_State* L, ScriptEvent& event, int slot, const std::string& nam
 
 } // namespace
 
-void runScript(const char* name, ...) {
+void runScript(const char* name, const ScriptArg* args, std::size_t count) {
     int slot = findScript(name);
     if (slot < 0) {
-        std::fprintf(stderr, "Couldn't execute script %s: script not found\n", name);
+        reportScriptNotFound(name);
         return;
     }
     // The caller's name may belong to a record that the script itself
     // destroys (a trigger removing itself), so keep a copy for the message.
     const std::string requested = name;
-    Pairs pairs;
-    va_list args;
-    va_start(args, name);
-    while (const char* key = va_arg(args, const char*))
-        pairs.emplace_back(key, va_arg(args, const char*));
-    va_end(args);
     lua_State* L = scriptState;
     ScriptEvent event(L, requested.c_str());
     runHostWork(L, requested.c_str(),
-                [&](lua_State* state) { runEvent(state, event, slot, requested, pairs); });
+                [&](lua_State* state) { runEvent(state, event, slot, requested, args, count); });
+}
+
+void runScript(const char* name, std::initializer_list<ScriptArg> args) {
+    runScript(name, args.begin(), args.size());
+}
+
+void runScript(const char* name, ...) {
+    std::vector<ScriptArg> args;
+    va_list list;
+    va_start(list, name);
+    while (const char* key = va_arg(list, const char*))
+        args.push_back({key, va_arg(list, const char*)});
+    va_end(list);
+    runScript(name, args.data(), args.size());
 }
 
 int scriptCount() {

@@ -1,5 +1,7 @@
 #include "script/script_watch.h"
 
+#include "script/host_work.h"
+#include "script/script_errors.h"
 #include "script/script_host.h"
 #include "script/script_require.h"
 #include "util/globals.h"
@@ -218,9 +220,11 @@ void applyScriptChange(const ScriptChange& change) {
         std::fprintf(stderr, "Removed script %s\n", name);
         break;
     case ScriptChangeKind::TableFull:
-        std::fprintf(stderr, "Script %s not registered: the script table is full\n", name);
+        reportScriptTableFull(name);
         return;
     }
+    // What the old text did wrong is no longer news.
+    scriptErrors().forget(change.name);
     if (scriptState)
-        forgetRequiredModule(scriptState, name);
+        runHostWork(scriptState, name, [&](lua_State* L) { forgetRequiredModule(L, name); });
 }

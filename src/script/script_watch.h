@@ -123,6 +123,6 @@ ScriptTableView registeredScripts();
 
 // Applies one change to the host: a changed or added script is registered
 // with its new text (compiled afresh at its next event), a removed one
-// unregistered; either way its module result is forgotten. One line on
-// standard error names the script.
+// unregistered; either way its module result and the errors kept for it in
+// scriptErrors() are forgotten. One line on standard error names the script.
 void applyScriptChange(const ScriptChange& change);

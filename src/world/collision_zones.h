@@ -39,3 +39,8 @@ struct LandingZone {
     float max[3] = {0, 0, 0};
 };
 const LandingZone& landingZone(int id);
+// Takes the lowest free id from 1 up (0 is the ground) for a zone with those
+// corners; -1 when all are in use.
+int addLandingZone(const float min[3], const float max[3]);
+// Frees an id from 1 up; the ground and ids out of range stay.
+void removeLandingZone(int id);

@@ -1,11 +1,9 @@
 #include "world/triggers.h"
 
+#include "script/host_work.h"
 #include "script/script_host.h"
-#include "script/lua_binding.h"
-#include "world/world_script.h"
 
 #include <array>
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -48,10 +46,10 @@ bool checkTriggers(const Ogre::Vector3& position) {
             // Script names come from file names and hold no zero byte, so
             // this one names no script; handing its first part to the host
             // would run a different script.
-            std::fprintf(stderr, "Couldn't execute script %s: script not found\n", script.c_str());
+            reportScriptNotFound(script.c_str());
             continue;
         }
-        runScript(script.c_str(), "trigger", name.c_str(), nullptr);
+        runScript(script.c_str(), {{"trigger", name.c_str()}});
     }
     return true;
 }
@@ -99,93 +97,6 @@ void clearTriggers() {
     triggersUsed = 0;
 }
 
-// ---- Script functions ------------------------------------------------------
-
-namespace {
-
-Trigger* checkExistingTrigger(lua_State* L, int arg) {
-    const std::string name = checkName(L, arg);
-    Trigger* t = findTrigger(name);
-    if (!t)
-        raiseNamed(L, "Trigger by name ", name, " not found");
-    return t;
+Trigger* triggerInSlot(int slot) {
+    return slot >= 0 && slot < triggersUsed ? triggers[slot].get() : nullptr;
 }
-
-// Reads its arguments from the last to the first. The corners are stored as
-// given, NaN and infinities included: a comparison with NaN is false, so such
-// a box holds no position, and nothing from a trigger reaches the scene.
-int createTriggerScript(lua_State* L) {
-    const std::string script = checkStoredName(L, 8);
-    double corners[6];
-    for (int arg = 7; arg >= 2; --arg)
-        corners[arg - 2] = luaL_checknumber(L, arg);
-    const std::string name = checkStoredName(L, 1);
-    const float min[3] = {float(corners[0]), float(corners[1]), float(corners[2])};
-    const float max[3] = {float(corners[3]), float(corners[4]), float(corners[5])};
-    if (!createTrigger(name, min, max, script))
-        return luaL_error(L, "Too many triggers");
-    return 0;
-}
-
-int destroyTriggerScript(lua_State* L) {
-    destroyTrigger(checkName(L, 1));
-    return 0;
-}
-
-int triggerExists(lua_State* L) {
-    lua_pushboolean(L, findTrigger(checkName(L, 1)) != nullptr);
-    return 1;
-}
-
-int getAllTriggers(lua_State* L) {
-    lua_newtable(L);
-    int key = 1;
-    for (int slot = 0; slot < triggersUsed; ++slot) {
-        if (triggers[slot]) {
-            pushName(L, triggers[slot]->name);
-            lua_rawseti(L, -2, key++);
-        }
-    }
-    return 1;
-}
-
-int getTriggerBbox(lua_State* L) {
-    const Trigger* t = findTrigger(checkName(L, 1));
-    if (!t) {
-        lua_pushnil(L);
-        return 1;
-    }
-    const double box[6] = {t->min[0], t->min[1], t->min[2], t->max[0], t->max[1], t->max[2]};
-    pushNumberTable(L, box, 6);
-    return 1;
-}
-
-int getTriggerScript(lua_State* L) {
-    pushName(L, checkExistingTrigger(L, 1)->script);
-    return 1;
-}
-
-int getTriggerAutorepeat(lua_State* L) {
-    lua_pushboolean(L, checkExistingTrigger(L, 1)->autorepeat);
-    return 1;
-}
-
-int setTriggerAutorepeat(lua_State* L) {
-    Trigger* t = checkExistingTrigger(L, 1);
-    t->autorepeat = lua_toboolean(L, 2);
-    return 0;
-}
-
-} // namespace
-
-extern const luaL_Reg triggerFunctions[] = {
-    {"create_trigger", createTriggerScript},
-    {"destroy_trigger", destroyTriggerScript},
-    {"trigger_exists", triggerExists},
-    {"get_all_triggers", getAllTriggers},
-    {"get_trigger_bbox", getTriggerBbox},
-    {"get_trigger_script", getTriggerScript},
-    {"get_trigger_autorepeat", getTriggerAutorepeat},
-    {"set_trigger_autorepeat", setTriggerAutorepeat},
-    {nullptr, nullptr},
-};

@@ -36,6 +36,8 @@ void destroyTrigger(const std::string& name);
 
 // Slots ever used: grows when a trigger needs a slot beyond it, never shrinks.
 int triggerCount();
+// The trigger in a slot below the count, or null when the slot is free.
+Trigger* triggerInSlot(int slot);
 
 // Destroys every trigger and sets the count back to zero. The game never does
 // (triggers outlive a new game); tests do.

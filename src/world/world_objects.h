@@ -54,3 +54,5 @@ void destroyWorldObject(const std::string& name);
 // manager goes away.
 void destroyAllWorldObjects();
 int worldObjectCount();
+// The object in a slot (0 to kWorldObjectSlots - 1), or null when it is free.
+const WorldObject* worldObjectInSlot(int slot);

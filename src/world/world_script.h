@@ -1,5 +1,6 @@
-// The script functions of the world, one luaL_Reg table per group in the
-// order the registration list walks them (script/script_api.cpp).
+// The script functions of the world (world_script.cpp), one luaL_Reg table
+// per group in the order the registration list walks them
+// (app/script_tables.cpp).
 #pragma once
 
 struct luaL_Reg;

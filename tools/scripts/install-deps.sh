@@ -6,7 +6,7 @@ PACKAGES=(
     cmake g++ make pkg-config dpkg-dev
     libogre-1.12-dev ogre-1.12-tools libois-dev liblua5.1-0-dev
     libsdl2-dev libsdl2-mixer-dev libx11-dev libfreetype-dev fonts-dejavu-core
-    xvfb xdotool imagemagick x11-utils
+    xvfb xdotool imagemagick x11-utils x11-xkb-utils
     libgtest-dev libbenchmark-dev libfftw3-dev sox
     fluidsynth fluid-soundfont-gm espeak-ng
 )
