@@ -20,6 +20,8 @@ local warnAhead = 1
 local climbLimit = 150
 local slowFrom = 100
 local mostBlood = 200
+local tooHeavyToFlee = "About to be slapped, and too heavy to climb away!\n" ..
+                       "Press the right button to drop the blood, then climb and press Space"
 
 if not game.people then
     return
@@ -74,8 +76,12 @@ if victim then
     elseif annoyance >= warnAt and not game.slapping[victim] then
         game.warnedFor[victim] = 0
         play_sound("warning")
-        hud_message("About to be slapped! Press Space to get away\n" ..
-                    "while you climb: hold Shift or the left button, or whistle", 1.5)
+        if get_player_bloodlevel() >= climbLimit then
+            hud_message(tooHeavyToFlee, 2)
+        else
+            hud_message("About to be slapped! Press Space to get away\n" ..
+                        "while you climb: hold Shift or the left button, or whistle", 1.5)
+        end
     end
     if annoyance >= 1 and warned and warned >= warnAhead and not game.slapping[victim] then
         npc_animate_slap(victim)
@@ -85,7 +91,12 @@ end
 
 local heavy = get_player_bloodlevel() >= climbLimit
 if heavy and not game.tooHeavy then
-    hud_message("Too heavy to climb: bank it,\nor press the right button to drop it", 4)
+    -- With a slap coming, the way out comes first.
+    if victim and game.warnedFor[victim] then
+        hud_message(tooHeavyToFlee, 2)
+    else
+        hud_message("Too heavy to climb: bank it,\nor press the right button to drop it", 4)
+    end
 end
 game.tooHeavy = heavy
 

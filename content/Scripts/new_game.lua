@@ -270,7 +270,8 @@ game.guideSteps = {
      function(s) return s.blood >= 30 or s.warned end},
     -- Let go without climbing, the insect drops back onto the person within
     -- a second: only a second away with the blood counts.
-    {"Fly off before the slap", "Hold Shift (or whistle) and press Space",
+    {"Fly off before the slap",
+     "Hold Shift (or whistle) a second, press Space, and keep holding",
      function(s) return not s.host and s.free >= 1 and s.blood > 0 end},
     {"Fly to the nest", "Climb and follow the orange arrow to the lit roof",
      function(s) return s.toNest < 700 end},
@@ -350,10 +351,11 @@ function game.guideFrame(dt)
         showGuideStep()
         return
     end
-    if not game.guideSteps[game.guideStep][3](s) then
+    -- A bank is the guide's last step, whichever step shows.
+    if s.banked <= 0 and not game.guideSteps[game.guideStep][3](s) then
         return
     end
-    if game.guideStep < #game.guideSteps then
+    if s.banked <= 0 and game.guideStep < #game.guideSteps then
         game.guideStep = game.guideStep + 1
         showGuideStep()
     else
@@ -397,11 +399,20 @@ game.banked = 0
 game.proboscis = nil
 game.over = false
 hud_message("", 0)
+-- A round that ended on a person's head starts there: the insect stays on
+-- until it takes off.
+local host = get_currently_sucked_npc()
+if host and game.built then
+    hud_message("New round: you are still on " .. host .. ".\n" ..
+                "Hold Shift (or whistle) a second, then press Space", 4)
+end
 -- The marker shows the nest from the start until the first bank, then only
 -- while blood is carried.
 hud_goal(game.nest[1], game.nest[2] + 40, game.nest[3], not game.bankedOnce)
 game.showStatus()
-if game.guideStep == nil and not game.guideSeen then
+if game.guideStep and not game.guideDone then
+    game.startGuide()
+elseif game.guideStep == nil and not game.guideSeen then
     game.guideSeen = true
     game.startGuideOnce()
 end

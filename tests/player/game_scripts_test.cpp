@@ -626,6 +626,24 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              step(3);
              EXPECT_EQ(show("get_currently_sucked_npc()"), "nil");
          }},
+        {"a round ended on a head starts there saying how to leave; a loaded one is told to drop",
+         [&] {
+             run("set_player_health(34)");
+             hangOn("anna");
+             for (int f = 0; f < 10 * 30 && show("game.over") != "true"; ++f)
+                 step(1);
+             ASSERT_EQ(show("game.over"), "true");
+             ASSERT_EQ(newGame(), "");
+             EXPECT_GE(logged("message New round: you are still on anna.\\n"
+                              "Hold Shift (or whistle) a second, then press Space"),
+                       0);
+             run("set_player_bloodlevel(160)");
+             for (int f = 0; f < 3 * 30 && show("game.warnedFor.anna") == "nil"; ++f)
+                 step(1);
+             EXPECT_GE(logged("message About to be slapped, and too heavy to climb away!\\n"
+                              "Press the right button to drop the blood, then climb and press Space"),
+                       0);
+         }},
     };
     for (const auto& [name, body] : rows) {
         SCOPED_TRACE(name);
