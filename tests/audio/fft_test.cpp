@@ -19,18 +19,6 @@ std::vector<int32_t> cosine(uint32_t n, uint32_t bin, double amplitude) {
     return s;
 }
 
-// The largest difference between the two spectra, relative to the largest
-// bin of the literal one (bins near zero have no meaningful relative error).
-double relativeDifference(const Fft& fast, const LiteralFft& literal) {
-    double largest = 0.0, difference = 0.0;
-    for (uint32_t k = 0; k < literal.size; ++k) {
-        std::complex<double> want(literal.spectrum[k].re, literal.spectrum[k].im);
-        largest = std::max(largest, std::abs(want));
-        difference = std::max(difference, std::abs(fast.bin(k) - want));
-    }
-    return largest == 0.0 ? difference : difference / largest;
-}
-
 void expectMatchesLiteral(const std::vector<int32_t>& samples, uint32_t n) {
     Fft fast(n);
     LiteralFft literal(n);

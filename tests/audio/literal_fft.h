@@ -5,6 +5,8 @@
 #pragma once
 #include "audio/fft.h"
 
+#include <algorithm>
+#include <complex>
 #include <cstdint>
 #include <cstring>
 #include <cmath>
@@ -81,3 +83,16 @@ struct LiteralFft {
     std::vector<Complex> spectrum;
     std::vector<std::vector<Complex>> twiddles;
 };
+
+// The largest difference between a fast spectrum and the literal one,
+// relative to the literal one's largest bin (bins near zero have no
+// meaningful relative error).
+inline double relativeDifference(const Fft& fast, const LiteralFft& literal) {
+    double largest = 0.0, difference = 0.0;
+    for (uint32_t k = 0; k < literal.size; ++k) {
+        std::complex<double> want(literal.spectrum[k].re, literal.spectrum[k].im);
+        largest = std::max(largest, std::abs(want));
+        difference = std::max(difference, std::abs(fast.bin(k) - want));
+    }
+    return largest == 0.0 ? difference : difference / largest;
+}
