@@ -26,6 +26,8 @@ XKB
 xkbcomp -w 0 "$NB_TMP/keys.xkb" "$DISPLAY" 2> "$NB_TMP/xkbcomp.log" || fail "xkbcomp: $(cat "$NB_TMP/xkbcomp.log")"
 make_game_dir
 sed -i 's/^Video Mode=.*/Video Mode=800 x 600/' "$NB_GAME_DIR/Resources/ogre.cfg"
+# The muted-microphone line would stand where the console's prompt is looked for.
+hear_quiet_room
 add_script new_game <<'LUA'
 create_world_object("ground", "ground.mesh")
 LUA

@@ -255,6 +255,16 @@ wait_game_window_still() {
     echo "$id"
 }
 
+# The microphone hears a quiet room through SDL's disk driver. The dummy
+# driver's digital silence brings up the display's muted-microphone line
+# after ten seconds of it, at the bottom left, and a test on a slow machine
+# can take longer than that between two pictures.
+hear_quiet_room() {
+    sox -n -r 22050 -c 1 -b 16 -e signed "$NB_TMP/room.raw" synth 600 whitenoise vol 0.002 ||
+        fail "sox could not make the room's noise"
+    export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN="$NB_TMP/room.raw" SDL_DISKAUDIOFILE=/dev/null
+}
+
 # Writes a second of silence per second of capture for SDL's disk driver.
 make_silence() {
     head -c $((22050 * 2 * ${2:-60})) /dev/zero > "$1"

@@ -3,12 +3,7 @@
 # comes back with key 1, while its place, speeds, blood and health stay.
 source "$(dirname "$0")/lib.sh" "$1"
 start_xvfb
-# The microphone hears a quiet room: the dummy driver's digital silence would
-# bring up the display's muted-microphone line after ten seconds, between the
-# pictures compared.
-sox -n -r 22050 -c 1 -b 16 -e signed "$NB_TMP/room.raw" synth 300 whitenoise vol 0.002 ||
-    fail "sox could not make the room's noise"
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN="$NB_TMP/room.raw" SDL_DISKAUDIOFILE=/dev/null
+hear_quiet_room
 make_game_dir
 add_script new_game <<'LUA'
 create_world_object("ground", "ground.mesh")

@@ -29,12 +29,7 @@ if held == 25 or held == 90 then
 end
 LUA
 export NIGHTBITE_SCRIPT_SECONDS=600
-# A quiet room's noise, not the dummy driver's digital silence, which brings
-# up the muted-microphone hint after ten seconds: a slow machine takes longer
-# than that between the two pictures.
-sox -n -r 22050 -c 1 -b 16 -e signed "$NB_TMP/room.raw" synth 600 whitenoise vol 0.002 ||
-    fail "sox could not make the room's noise"
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILEIN="$NB_TMP/room.raw" SDL_DISKAUDIOFILE=/dev/null
+hear_quiet_room
 # The guide, which moves on as the insect rises, stays away: only the street
 # may differ between the two pictures.
 echo done > "$NB_GAME_DIR/Resources/guide_done"
