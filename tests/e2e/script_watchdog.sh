@@ -63,8 +63,12 @@ grep -q "^Game ended with Escape while the script frame_started was stuck; not s
     fail "what the script printed before it got stuck was lost"
 grep -Eq '^Ended the processes the script started: sh \([0-9]+\), .*sleep \([0-9]+\)$' "$NB_TMP/nightbite.err" ||
     fail "no line naming the processes ended"
-# Gone, or a zombie waiting for whoever adopted it.
-running() { [ -r "/proc/$1/stat" ] && [ "$(awk '{print $3}' "/proc/$1/stat")" != Z ]; }
+# Gone, or a zombie waiting for whoever adopted it. The state is read once:
+# a zombie can be reaped between two looks.
+running() {
+    local state
+    state=$(awk '{print $3}' "/proc/$1/stat" 2> /dev/null) && [ -n "$state" ] && [ "$state" != Z ]
+}
 for started in sh sleep; do
     pid=$(cat "$NB_TMP/$started.pid")
     ! running "$pid" || { kill "$pid"; fail "the script's $started was left running"; }
