@@ -56,10 +56,14 @@ sleep 1
 
 # F3 raises new_game again.
 sleep 1.1
+pressed=$(date +%s)
 press_key F3
-# (Again, a press that spans a change of second raises it twice.)
+released=$(date +%s)
+# (Again, a press raises it once more at each change of second it spans; on a
+# slow machine the frames it waits for can take more than one.)
 news=$(grep -c '^new_game' "$log")
-[ "$news" -ge 2 ] && [ "$news" -le 3 ] || fail "F3 raised new_game $((news - 1)) times"
+[ "$news" -ge 2 ] && [ "$news" -le $((2 + released - pressed)) ] ||
+    fail "F3 raised new_game $((news - 1)) times, held over $((released - pressed)) changes of second"
 # A tap quicker than a frame (pressed and let go at once) counts as well.
 sleep 1.1
 xdotool key F3
