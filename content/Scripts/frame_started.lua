@@ -21,7 +21,7 @@ local climbLimit = 150
 local slowFrom = 100
 local mostBlood = 200
 local tooHeavyToFlee = "About to be slapped, and too heavy to climb away!\n" ..
-                       "Press the right button to drop the blood, then climb and press Space"
+                       "Drop the blood (right button), then climb and press Space"
 
 if not game.people then
     return

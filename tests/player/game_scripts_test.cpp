@@ -641,7 +641,7 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              for (int f = 0; f < 3 * 30 && show("game.warnedFor.anna") == "nil"; ++f)
                  step(1);
              EXPECT_GE(logged("message About to be slapped, and too heavy to climb away!\\n"
-                              "Press the right button to drop the blood, then climb and press Space"),
+                              "Drop the blood (right button), then climb and press Space"),
                        0);
          }},
     };
