@@ -523,6 +523,13 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
         ASSERT_EQ(show("get_currently_sucked_npc()"), std::string("\"") + name + "\"");
     };
 
+    // One slap left, on anna's head until the round is over.
+    auto swattedOnAnna = [&] {
+        run("set_player_health(34)");
+        hangOn("anna");
+        for (int f = 0; f < 10 * 30 && show("game.over") != "true"; ++f)
+            step(1);
+    };
     const std::pair<const char*, std::function<void()>> rows[] = {
         {"a warning and its sound come at least 1 s before every slap",
          [&] {
@@ -612,10 +619,7 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
          }},
         {"Space lets go at its first press after the round ends",
          [&] {
-             run("set_player_health(34)");
-             hangOn("anna");
-             for (int f = 0; f < 10 * 30 && show("game.over") != "true"; ++f)
-                 step(1);
+             swattedOnAnna();
              ASSERT_EQ(show("game.over"), "true");
              ASSERT_EQ(show("get_currently_sucked_npc()"), "\"anna\"");
              FrameInput tap;
@@ -628,10 +632,7 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
          }},
         {"a round ended on a head starts there saying how to leave; a loaded one is told to drop",
          [&] {
-             run("set_player_health(34)");
-             hangOn("anna");
-             for (int f = 0; f < 10 * 30 && show("game.over") != "true"; ++f)
-                 step(1);
+             swattedOnAnna();
              ASSERT_EQ(show("game.over"), "true");
              ASSERT_EQ(newGame(), "");
              EXPECT_GE(logged("message New round: you are still on anna.\\n"
