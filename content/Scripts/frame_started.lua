@@ -12,7 +12,8 @@
 --    a second before; it comes at 0.5, and again for every slap. A slap that
 --    lands (the insect still there 0.6 s later) costs a third of the health,
 --    and the person calms down to a third;
---  * at no health the round is over and nothing counts until F3;
+--  * at no health the round is over and nothing counts until F3; a round
+--    that starts on a head leaves that person alone until the insect lets go;
 --  * annoyance fades while nobody is drinking.
 local slapSeconds = 3
 local warnAt = 0.5
@@ -46,6 +47,13 @@ end
 
 local dt = get_time_since_last_frame()
 local victim = get_currently_sucked_npc()
+-- A round that starts on a head starts at rest (new_game): that person is
+-- left alone, neither drunk from nor annoyed, until the insect lets go.
+if victim ~= game.restingOn then
+    game.restingOn = nil
+elseif victim then
+    victim = nil
+end
 
 -- The first sip from a person is heard; a returning insect is warned anew.
 if victim and victim ~= game.drinkingFrom then

@@ -399,12 +399,14 @@ game.banked = 0
 game.proboscis = nil
 game.over = false
 hud_message("", 0)
--- A round that ended on a person's head starts there: the insect stays on
--- until it takes off.
-local host = get_currently_sucked_npc()
-if host and game.built then
-    hud_message("New round: you are still on " .. host .. ".\n" ..
-                "Hold Shift (or whistle) a second, then press Space", 4)
+-- A round that ended on a person's head starts there, at rest: the insect
+-- stays on until it takes off, and neither drinks from nor annoys that
+-- person until it has let go of them (frame_started).
+game.restingOn = get_currently_sucked_npc()
+if game.restingOn then
+    local name = string.upper(string.sub(game.restingOn, 1, 1)) .. string.sub(game.restingOn, 2)
+    hud_message("New round: you are still on " .. name .. ", who is calm.\n" ..
+                "Hold Shift (or whistle) a second, press Space, keep holding", 4)
 end
 -- The marker shows the nest from the start until the first bank, then only
 -- while blood is carried.

@@ -495,7 +495,8 @@ TEST_F(GameScriptsTest, TwoGamesInOneFolderNeverMixTheirSaves) {
 // warning with its sound at least a second before every slap; the climbing
 // limit, where the blood meter's mark stands, and its message; the best score
 // kept the moment a bank beats it; F3 facing the start heading again; Space
-// letting go at its first press once the round is over.
+// letting go at its first press once the round is over; a round that starts
+// on a head at rest until the insect lets go.
 TEST_F(GameScriptsTest, RulesForANewcomer) {
     const float dt = 1.0f / 30;
     // The scripts' sounds and messages, each with the game time it came at.
@@ -521,6 +522,14 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
             "', 60, 115, -250); set_player_position(60, 175, -250); nb_log = {}");
         step(1);
         ASSERT_EQ(show("get_currently_sucked_npc()"), std::string("\"") + name + "\"");
+    };
+
+    // Away from the person for a frame that the rules see.
+    auto letGo = [&] {
+        keys(0, false, false, true);
+        run("set_player_position(0, 600, 0)");
+        step(1);
+        ASSERT_EQ(show("get_currently_sucked_npc()"), "nil");
     };
 
     // One slap left, on anna's head until the round is over.
@@ -635,15 +644,33 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              swattedOnAnna();
              ASSERT_EQ(show("game.over"), "true");
              ASSERT_EQ(newGame(), "");
-             EXPECT_GE(logged("message New round: you are still on anna.\\n"
-                              "Hold Shift (or whistle) a second, then press Space"),
+             EXPECT_GE(logged("message New round: you are still on Anna, who is calm.\\n"
+                              "Hold Shift (or whistle) a second, press Space, keep holding"),
                        0);
+             letGo();
+             hangOn("anna");
              run("set_player_bloodlevel(160)");
              for (int f = 0; f < 3 * 30 && show("game.warnedFor.anna") == "nil"; ++f)
                  step(1);
              EXPECT_GE(logged("message About to be slapped, and too heavy to climb away!\\n"
                               "Drop the blood (right button), then climb and press Space"),
                        0);
+         }},
+        {"a round started on a head is at rest until the insect lets go",
+         [&] {
+             swattedOnAnna();
+             ASSERT_EQ(newGame(), "");
+             run("nb_log = {}");
+             step(5 * 30);
+             EXPECT_EQ(show("get_currently_sucked_npc()"), "\"anna\"");
+             EXPECT_EQ(show("{get_player_bloodlevel(), get_player_health(), "
+                            "npc_get_annoyancelevel('anna'), #nb_log}"),
+                       "{0, 100, 0, 0}");
+             letGo();
+             hangOn("anna");
+             step(30);
+             EXPECT_GT(std::atof(show("get_player_bloodlevel()").c_str()), 30);
+             EXPECT_GT(std::atof(show("npc_get_annoyancelevel('anna')").c_str()), 0.3);
          }},
     };
     for (const auto& [name, body] : rows) {
