@@ -21,8 +21,10 @@ local warnAhead = 1
 local climbLimit = 150
 local slowFrom = 100
 local mostBlood = 200
-local tooHeavyToFlee = "About to be slapped, and too heavy to climb away!\n" ..
-                       "Drop the blood (right button), then climb and press Space"
+-- The right button drops the blood only in flight; held down as Space lets
+-- go, it drops it in that same frame.
+local dropAndFlee = "Hold Shift and the right button, then press Space"
+local tooHeavyToFlee = "About to be slapped, and too heavy to climb away!\n" .. dropAndFlee
 
 if not game.people then
     return
@@ -103,7 +105,7 @@ if heavy and not game.tooHeavy then
     if victim and game.warnedFor[victim] then
         hud_message(tooHeavyToFlee, 2)
     else
-        hud_message("Too heavy to climb: bank it,\nor press the right button to drop it", 4)
+        hud_message("Too heavy to climb: drop the blood to fly off.\n" .. dropAndFlee, 4)
     end
 end
 game.tooHeavy = heavy

@@ -595,7 +595,8 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              }
              ASSERT_GE(crossedAt, 0) << "the load never reached the mark";
              EXPECT_LT(slowest, 40 * 0.5) << "drinking slows near the mark";
-             EXPECT_NEAR(logged("message Too heavy to climb: bank it,\\nor press the right button to drop it"),
+             EXPECT_NEAR(logged("message Too heavy to climb: drop the blood to fly off.\\n"
+                                "Hold Shift and the right button, then press Space"),
                          crossedAt, 1e-6);
              run("set_player_bloodlevel(199.5)");
              step(30);
@@ -653,7 +654,7 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              for (int f = 0; f < 3 * 30 && show("game.warnedFor.anna") == "nil"; ++f)
                  step(1);
              EXPECT_GE(logged("message About to be slapped, and too heavy to climb away!\\n"
-                              "Drop the blood (right button), then climb and press Space"),
+                              "Hold Shift and the right button, then press Space"),
                        0);
          }},
         {"a round started on a head is at rest until the insect lets go",
