@@ -271,7 +271,7 @@ game.guideSteps = {
     -- Let go without climbing, the insect drops back onto the person within
     -- a second: only a second away with the blood counts.
     {"Fly off before the slap",
-     "Hold Shift or whistle; after 1 s press Space too",
+     "Hold Shift (or whistle) 1 s, press Space, keep holding",
      function(s) return not s.host and s.free >= 1 and s.blood > 0 end},
     {"Fly to the nest", "Climb and follow the orange arrow to the lit roof",
      function(s) return s.toNest < 700 end},
