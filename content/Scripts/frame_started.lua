@@ -125,13 +125,7 @@ for name, left in pairs(game.slapping) do
                 hud_message("Slap! Health " .. health, 2)
             end
         end
-        -- Back to walking: the slap plays until the walk is restarted.
-        for _, p in ipairs(game.people) do
-            if p.name == name then
-                npc_stop_walking(name)
-                npc_walk_towards(name, 0, 0, p.speed)
-            end
-        end
+        game.endSlap(name)
         npc_set_annoyancelevel(name, 1 / slapSeconds)
         game.warnedFor[name] = nil
     end

@@ -243,6 +243,16 @@ function game.endRound()
     hud_message(text, math.huge)
 end
 
+-- Ends a person's slap: the gesture plays until their walk is restarted.
+function game.endSlap(name)
+    for _, p in ipairs(game.people) do
+        if p.name == name then
+            npc_stop_walking(name)
+            npc_walk_towards(name, 0, 0, p.speed)
+        end
+    end
+end
+
 -- The guide of a first round: one step at a time at the bottom of the
 -- screen, each going on to the next once it is done. It shows on a player's
 -- first start only (Resources/guide_done remembers that it was done or
@@ -391,6 +401,10 @@ for _, name in ipairs(get_player_powerups()) do
 end
 for _, p in ipairs(game.people) do
     npc_set_annoyancelevel(p.name, 0)
+end
+-- A slap under way is called off, or its gesture would go on for ever.
+for name in pairs(game.slapping or {}) do
+    game.endSlap(name)
 end
 game.slapping = {}
 game.warnedFor = {}

@@ -496,7 +496,7 @@ TEST_F(GameScriptsTest, TwoGamesInOneFolderNeverMixTheirSaves) {
 // limit, where the blood meter's mark stands, and its message; the best score
 // kept the moment a bank beats it; F3 facing the start heading again; Space
 // letting go at its first press once the round is over; a round that starts
-// on a head at rest until the insect lets go.
+// on a head at rest until the insect lets go; F3 calling off a slap.
 TEST_F(GameScriptsTest, RulesForANewcomer) {
     const float dt = 1.0f / 30;
     // The scripts' sounds and messages, each with the game time it came at.
@@ -672,6 +672,18 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              step(30);
              EXPECT_GT(std::atof(show("get_player_bloodlevel()").c_str()), 30);
              EXPECT_GT(std::atof(show("npc_get_annoyancelevel('anna')").c_str()), 0.3);
+         }},
+        {"F3 calls off a slap under way: the person walks on without it",
+         [&] {
+             hangOn("anna");
+             Npc* anna = findNpc("anna");
+             for (int f = 0; f < 4 * 30 && !anna->slapAnimation()->getEnabled(); ++f)
+                 step(1);
+             ASSERT_TRUE(anna->slapAnimation()->getEnabled());
+             ASSERT_EQ(newGame(), "");
+             step(1);
+             EXPECT_FALSE(anna->slapAnimation()->getEnabled());
+             EXPECT_TRUE(anna->stepAnimation()->getEnabled());
          }},
     };
     for (const auto& [name, body] : rows) {
