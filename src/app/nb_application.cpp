@@ -193,6 +193,11 @@ void NBApplication::run() {
 Ogre::Viewport* setupViewport(Ogre::RenderTarget* target, Ogre::Camera* camera) {
     Ogre::Viewport* viewport = target->addViewport(camera, 0, 0, 0, 1, 1);
     viewport->setBackgroundColour(Ogre::ColourValue(0, 0, 0, 1));
+    // The stencil is cleared with the depth it shares a buffer with, although
+    // nothing draws with it: a software renderer then fills the buffer in one
+    // sweep instead of keeping the stencil bits of every pixel (a tenth of a
+    // frame's time).
+    viewport->setClearEveryFrame(true, Ogre::FBT_COLOUR | Ogre::FBT_DEPTH | Ogre::FBT_STENCIL);
     camera->setAspectRatio(Ogre::Real(viewport->getActualWidth()) /
                            Ogre::Real(viewport->getActualHeight()));
     return viewport;
