@@ -55,14 +55,12 @@ local function buildStreet()
     create_landing_zone(roofTop, -1100, -1600, -500, 1600)
 
     -- Lamps on the kerb, their arms over the road; a post is 20 thick and
-    -- 520 high. Each throws a pool of light under its head, 140 out.
+    -- 520 high. The ground has the pools of light under their heads, 140
+    -- out, at these places along the street (a lamp put elsewhere brings
+    -- its own: a "lamp_pool.mesh" object a little above the ground).
     for i, z in ipairs({-1200, -400, 400, 1200}) do
         solid("lamp_east_" .. i, "lamp.mesh", 330, z, -pi / 2, 320, z - 10, 20, 520, 20)
         solid("lamp_west_" .. i, "lamp.mesh", -330, z, pi / 2, -340, z - 10, 20, 520, 20)
-        create_world_object("lamp_pool_east_" .. i, "lamp_pool.mesh")
-        set_world_object_position("lamp_pool_east_" .. i, 190, -1, z)
-        create_world_object("lamp_pool_west_" .. i, "lamp_pool.mesh")
-        set_world_object_position("lamp_pool_west_" .. i, -190, -1, z)
     end
 
     -- Crates stacked on the pavements (80 on a side) and a few big boxes.

@@ -44,6 +44,14 @@ uint32_t MeshBuilder::vertex(const Vector3& p, const Vector3& n, const Vector2& 
     return uint32_t(vertices.size() - 1);
 }
 
+uint32_t MeshBuilder::vertex(const Vector3& p, const Vector3& n, const Vector2& uv,
+                             const Vector2& uv2) {
+    uint32_t index = vertex(p, n, uv);
+    vertices[index].uv2 = uv2;
+    twoUvSets = true;
+    return index;
+}
+
 void MeshBuilder::triangle(uint32_t a, uint32_t b, uint32_t c) {
     if (current.empty())
         throw std::logic_error("MeshBuilder: no material chosen");
@@ -186,14 +194,18 @@ void MeshBuilder::write(const std::string& outDir, const std::string& name,
     decl->addElement(0, 0, Ogre::VET_FLOAT3, Ogre::VES_POSITION);
     decl->addElement(0, 12, Ogre::VET_FLOAT3, Ogre::VES_NORMAL);
     decl->addElement(1, 0, Ogre::VET_FLOAT2, Ogre::VES_TEXTURE_COORDINATES, 0);
+    if (twoUvSets)
+        decl->addElement(1, 8, Ogre::VET_FLOAT2, Ogre::VES_TEXTURE_COORDINATES, 1);
     data->vertexCount = vertices.size();
     std::vector<float> geometry, uvs;
     geometry.reserve(vertices.size() * 6);
-    uvs.reserve(vertices.size() * 2);
+    uvs.reserve(vertices.size() * (twoUvSets ? 4 : 2));
     float radius = 0;
     for (const Vertex& v : vertices) {
         geometry.insert(geometry.end(), {v.p.x, v.p.y, v.p.z, v.n.x, v.n.y, v.n.z});
         uvs.insert(uvs.end(), {v.uv.x, v.uv.y});
+        if (twoUvSets)
+            uvs.insert(uvs.end(), {v.uv2.x, v.uv2.y});
         radius = std::max(radius, v.p.length());
     }
     for (unsigned short source = 0; source < 2; ++source) {

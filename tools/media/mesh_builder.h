@@ -24,6 +24,10 @@ public:
     void bone(unsigned short handle) { currentBone = handle; }
 
     uint32_t vertex(const Ogre::Vector3& p, const Ogre::Vector3& n, const Ogre::Vector2& uv);
+    // A vertex with a second set of texture coordinates. Once one is given,
+    // the mesh carries two sets, the second (0, 0) on vertices given without.
+    uint32_t vertex(const Ogre::Vector3& p, const Ogre::Vector3& n, const Ogre::Vector2& uv,
+                    const Ogre::Vector2& uv2);
     // Winding follows the vertex normals, so callers need not care about order.
     void triangle(uint32_t a, uint32_t b, uint32_t c);
 
@@ -67,6 +71,7 @@ private:
         Ogre::Vector3 p, n;
         Ogre::Vector2 uv;
         unsigned short bone;
+        Ogre::Vector2 uv2 = Ogre::Vector2::ZERO;
     };
     std::vector<Vertex> vertices;
     std::vector<std::string> materials;                 // in sub-mesh order
@@ -74,6 +79,7 @@ private:
     float unit;
     std::string current;
     unsigned short currentBone = 0;
+    bool twoUvSets = false;
     Ogre::AxisAlignedBox box_;
 };
 

@@ -1,6 +1,7 @@
 // The street the scripts build from world objects:
 //  - "ground.mesh": 4000 x 4000 at y = 0, centred on its origin; a road 600
-//    wide along Z (|x| < 300) between pavements.
+//    wide along Z (|x| < 300) between pavements, lit by the street's lamps
+//    (pairs across the street at z = -1200, -400, 400 and 1200).
 //  - "house.mesh": a three-storey house, 1000 wide (x), 600 deep (z), 900
 //    high; origin at the middle of its ground plan, front (door) facing +Z.
 //  - "house_b.mesh": the same house with other windows lit.
@@ -9,7 +10,7 @@
 //    lamp head ends 170 out.
 //  - "lamp_pool.mesh": the light a lamp throws on the street, a flat disc of
 //    warm light 560 across drawn over the ground (origin at its centre),
-//    placed under each lamp head a little above the ground; a sixteen-sided
+//    placed under a lamp head a little above the ground; a sixteen-sided
 //    polygon, its box 560 by 560.
 //  - "tower.mesh": a block of flats 1000 wide (x), 600 deep (z) and 1900
 //    high, windows on every side; the street's ends and the ground behind
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -31,20 +33,93 @@ using media::Rgba;
 using Ogre::Vector2;
 using Ogre::Vector3;
 
+// The lamps stand in pairs across the street at these distances along it
+// (new_game.lua puts them there), and each throws its pool of light this far
+// out from its post's side of the road, in a circle of this radius.
+constexpr float kLampRows[] = {-1200, -400, 400, 1200};
+constexpr float kPoolX = 190, kPoolRadius = 280;
+// A band under each pair of lamps, across the road and into the pavements,
+// holds both pools.
+constexpr float kBandHalfWidth = kPoolX + kPoolRadius;
+
+// The light of a pool at (u, v) from its centre, in radii: warm, brightest
+// under the lamp and fading to nothing well inside the circle, so its edge
+// never shows.
+Rgba poolLight(float u, float v) {
+    float d2 = std::min(1.0f, (u * u + v * v) / 0.95f);
+    float k = (1 - d2) * (1 - d2) * (0.35f + 0.65f * (1 - d2));
+    return {0.62f * k, 0.46f * k, 0.24f * k, 1};
+}
+
+// The ground under the lamps carries their light as a second picture, added
+// after the ground is lit: far cheaper to draw than pools laid over the ground
+// (under a software renderer, a second pass over the same pixels costs more
+// than a second texture in one). One picture serves every band: u runs across
+// the band from -kBandHalfWidth to kBandHalfWidth, v from its far edge (+Z)
+// to its near one.
+void writeLampBandTexture(const std::string& outDir) {
+    Picture pic(256, 128);
+    for (int y = 0; y < pic.height(); ++y)
+        for (int x = 0; x < pic.width(); ++x) {
+            float bx = kBandHalfWidth * ((float(x) + 0.5f) / 128.0f - 1.0f);
+            float v = (float(y) + 0.5f) / 64.0f - 1.0f;
+            Rgba sum{0, 0, 0, 1};
+            for (float side : {-1.0f, 1.0f}) {
+                Rgba c = poolLight((bx - side * kPoolX) / kPoolRadius, v);
+                sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b, 1};
+            }
+            pic.at(x, y) = sum;
+        }
+    pic.save(outDir + "/lamp_band.dds");
+}
+
+// One rectangle of ground, tiled as `tile` gives for a point; in a lamp band
+// (bandZ its middle), the band's light on the second coordinates.
+template <class Tile>
+void groundRect(MeshBuilder& m, float x0, float x1, float z0, float z1, Tile tile,
+                const float* bandZ) {
+    auto at = [&](float x, float z) {
+        Vector2 light = Vector2::ZERO;
+        if (bandZ)
+            light = {0.5f + 0.5f * x / kBandHalfWidth, 0.5f - 0.5f * (z - *bandZ) / kPoolRadius};
+        return m.vertex({x, 0, z}, Vector3::UNIT_Y, tile(x, z), light);
+    };
+    uint32_t a = at(x0, z0), b = at(x1, z0), c = at(x1, z1), d = at(x0, z1);
+    m.triangle(a, b, c);
+    m.triangle(a, c, d);
+}
+
 void writeGround(const std::string& outDir) {
     const float half = 2000, road = 300;
+    // The road's texture spans its width once and repeats every 400 along it;
+    // the pavement tiles repeat every 100, from the kerb outwards.
+    auto roadTile = [&](float x, float z) {
+        return Vector2((x + road) / (2 * road), (z + half) / 400);
+    };
+    auto pavementTile = [&](float x, float z) {
+        return Vector2((std::fabs(x) - road) / 100, (z + half) / 100);
+    };
     MeshBuilder m;
-    // The road's texture spans its width once and repeats every 400 along it.
-    m.material("Nightbite/Street/Road");
-    m.quad({-road, 0, -half}, {road, 0, -half}, {road, 0, half}, {-road, 0, half}, Vector3::UNIT_Y,
-           false, {1, 2 * half / 400});
-    // The pavement tiles repeat every 100.
-    m.material("Nightbite/Street/Pavement");
-    for (float side : {-1.0f, 1.0f}) {
-        float x0 = side * road, x1 = side * half;
-        m.quad({x0, 0, -half}, {x1, 0, -half}, {x1, 0, half}, {x0, 0, half}, Vector3::UNIT_Y, false,
-               {(half - road) / 100, 2 * half / 100});
+    // Along the street, from z to z1: ground, or a lamp band (its middle at
+    // *band) as far as the light reaches across the street.
+    float z = -half;
+    auto span = [&](float z1, const float* band) {
+        const std::string lit = band ? "UnderLamps" : "";
+        m.material("Nightbite/Street/Road" + lit);
+        groundRect(m, -road, road, z, z1, roadTile, band);
+        for (float side : {-1.0f, 1.0f}) {
+            m.material("Nightbite/Street/Pavement" + lit);
+            groundRect(m, side * road, side * kBandHalfWidth, z, z1, pavementTile, band);
+            m.material("Nightbite/Street/Pavement");
+            groundRect(m, side * kBandHalfWidth, side * half, z, z1, pavementTile, nullptr);
+        }
+        z = z1;
+    };
+    for (const float& row : kLampRows) {
+        span(row - kPoolRadius, nullptr);
+        span(row + kPoolRadius, &row);
     }
+    span(half, nullptr);
     m.write(outDir, "ground.mesh");
 }
 
@@ -105,17 +180,13 @@ void writeLampPool(const std::string& outDir) {
     m.write(outDir, "lamp_pool.mesh");
 }
 
-// The pool's light, added to the ground under it: warm, brightest under the
-// lamp and fading to nothing well inside the square, so its edge never shows.
+// A single pool's light, for a lamp placed by a script (the nest's light).
 void writeLampPoolTexture(const std::string& outDir) {
     Picture pic(128, 128);
     for (int y = 0; y < pic.height(); ++y)
-        for (int x = 0; x < pic.width(); ++x) {
-            float u = (float(x) + 0.5f) / 64.0f - 1.0f, v = (float(y) + 0.5f) / 64.0f - 1.0f;
-            float d2 = std::min(1.0f, (u * u + v * v) / 0.95f);
-            float k = (1 - d2) * (1 - d2) * (0.35f + 0.65f * (1 - d2));
-            pic.at(x, y) = {0.62f * k, 0.46f * k, 0.24f * k, 1};
-        }
+        for (int x = 0; x < pic.width(); ++x)
+            pic.at(x, y) =
+                poolLight((float(x) + 0.5f) / 64.0f - 1.0f, (float(y) + 0.5f) / 64.0f - 1.0f);
     pic.save(outDir + "/lamp_pool.dds");
 }
 
@@ -227,11 +298,11 @@ void writeTower(const std::string& outDir) {
     MeshBuilder m;
     m.material("Nightbite/Street/Tower");
     m.quad({-hx, h, hz}, {hx, h, hz}, {hx, 0, hz}, {-hx, 0, hz}, Vector3::UNIT_Z, false, repeat);
-    m.quad({hx, h, -hz}, {-hx, h, -hz}, {-hx, 0, -hz}, {hx, 0, -hz}, Vector3::NEGATIVE_UNIT_Z, false,
-           repeat);
+    m.quad({hx, h, -hz}, {-hx, h, -hz}, {-hx, 0, -hz}, {hx, 0, -hz}, Vector3::NEGATIVE_UNIT_Z,
+           false, repeat);
     m.quad({hx, h, hz}, {hx, h, -hz}, {hx, 0, -hz}, {hx, 0, hz}, Vector3::UNIT_X, false, side);
-    m.quad({-hx, h, -hz}, {-hx, h, hz}, {-hx, 0, hz}, {-hx, 0, -hz}, Vector3::NEGATIVE_UNIT_X, false,
-           side);
+    m.quad({-hx, h, -hz}, {-hx, h, hz}, {-hx, 0, hz}, {-hx, 0, -hz}, Vector3::NEGATIVE_UNIT_X,
+           false, side);
     m.material("Nightbite/Street/Roof");
     m.quad({-hx, h, -hz}, {hx, h, -hz}, {hx, h, hz}, {-hx, h, hz}, Vector3::UNIT_Y);
     m.write(outDir, "tower.mesh");
@@ -264,6 +335,7 @@ void writeStreet(const std::string& outDir) {
     writeFacadeLights(outDir, 23, "house_lights.dds");
     writeFacadeLights(outDir, 61, "house_lights_b.dds");
     writeLampPoolTexture(outDir);
+    writeLampBandTexture(outDir);
     writeGround(outDir);
     writeHouse(outDir, "Nightbite/Street/Facade", "house.mesh");
     writeHouse(outDir, "Nightbite/Street/FacadeB", "house_b.mesh");
