@@ -52,6 +52,10 @@ local victim = get_currently_sucked_npc()
 -- A round that starts on a head starts at rest (new_game): that person is
 -- left alone, neither drunk from nor annoyed, until the insect lets go.
 if victim ~= game.restingOn then
+    if game.restingOn then
+        -- Off that head: the new round's note about it is done with.
+        hud_message("", 0)
+    end
     game.restingOn = nil
 elseif victim then
     victim = nil

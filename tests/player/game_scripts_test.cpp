@@ -668,6 +668,7 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
                             "npc_get_annoyancelevel('anna'), #nb_log}"),
                        "{0, 100, 0, 0}");
              letGo();
+             EXPECT_GE(logged("message "), 0) << "the note about anna outlived the rest";
              hangOn("anna");
              step(30);
              EXPECT_GT(std::atof(show("get_player_bloodlevel()").c_str()), 30);
