@@ -640,7 +640,8 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              step(3);
              EXPECT_EQ(show("get_currently_sucked_npc()"), "nil");
          }},
-        {"a round ended on a head starts there saying how to leave; a loaded one is told to drop",
+        {"a round ended on a head starts there saying how to leave, at rest until the insect "
+         "lets go; a loaded one is told to drop",
          [&] {
              swattedOnAnna();
              ASSERT_EQ(show("game.over"), "true");
@@ -648,19 +649,6 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              EXPECT_GE(logged("message New round: you are still on Anna, who is calm.\\n"
                               "Hold Shift (or whistle) a second, press Space, keep holding"),
                        0);
-             letGo();
-             hangOn("anna");
-             run("set_player_bloodlevel(160)");
-             for (int f = 0; f < 3 * 30 && show("game.warnedFor.anna") == "nil"; ++f)
-                 step(1);
-             EXPECT_GE(logged("message About to be slapped, and too heavy to climb away!\\n"
-                              "Hold Shift and the right button, then press Space"),
-                       0);
-         }},
-        {"a round started on a head is at rest until the insect lets go",
-         [&] {
-             swattedOnAnna();
-             ASSERT_EQ(newGame(), "");
              run("nb_log = {}");
              step(5 * 30);
              EXPECT_EQ(show("get_currently_sucked_npc()"), "\"anna\"");
@@ -673,6 +661,12 @@ TEST_F(GameScriptsTest, RulesForANewcomer) {
              step(30);
              EXPECT_GT(std::atof(show("get_player_bloodlevel()").c_str()), 30);
              EXPECT_GT(std::atof(show("npc_get_annoyancelevel('anna')").c_str()), 0.3);
+             run("set_player_bloodlevel(160)");
+             for (int f = 0; f < 3 * 30 && show("game.warnedFor.anna") == "nil"; ++f)
+                 step(1);
+             EXPECT_GE(logged("message About to be slapped, and too heavy to climb away!\\n"
+                              "Hold Shift and the right button, then press Space"),
+                       0);
          }},
         {"F3 calls off a slap under way: the person walks on without it",
          [&] {
